@@ -1,0 +1,45 @@
+#include "codec/Crc16.h"
+
+namespace {
+constexpr std::uint16_t kCrcInit = 0xFFFF;
+constexpr std::uint16_t kCrcPolyReflected = 0xA001;
+} // namespace
+
+std::uint16_t CrcStep(int byte, int crc)
+{
+    auto value = static_cast<std::uint16_t>(static_cast<unsigned>(crc) & 0xFFFFu);
+    value ^= static_cast<std::uint16_t>(static_cast<unsigned>(byte) & 0xFFu);
+    // Bit by bit on purpose: the frames are short and a table buys nothing here.
+    for (int bit = 0; bit < 8; ++bit) {
+        const bool lsb = (value & 1u) != 0;
+        value = static_cast<std::uint16_t>(value >> 1);
+        if (lsb)
+            value ^= kCrcPolyReflected;
+    }
+    return value;
+}
+
+std::uint16_t CalcCrc16(const std::uint8_t* data, int len, std::uint16_t* out)
+{
+    std::uint16_t crc = kCrcInit;
+    for (int i = 0; i < len; ++i)
+        crc = CrcStep(data[i], crc);
+    if (out)
+        *out = crc;
+    return crc;
+}
+
+std::string FormatHexBytes(const std::uint8_t* data, int len)
+{
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    std::string text;
+    if (len <= 0 || !data)
+        return text;
+    text.reserve(static_cast<std::size_t>(len) * 3);
+    for (int i = 0; i < len; ++i) {
+        text += kDigits[data[i] >> 4];
+        text += kDigits[data[i] & 0x0F];
+        text += ' ';
+    }
+    return text;
+}

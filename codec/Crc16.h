@@ -1,0 +1,15 @@
+// CRC-16 of Modbus RTU and the one hexadecimal rendering of bytes.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+// One byte into the running CRC; only the low 8 bits of `byte` and the low
+// 16 bits of `crc` count, so -1 and 0xFF are the same byte.
+std::uint16_t CrcStep(int byte, int crc);
+
+// CRC over `len` bytes (nothing when len <= 0), stored into *out and returned.
+std::uint16_t CalcCrc16(const std::uint8_t* data, int len, std::uint16_t* out);
+
+// "%.2X " per byte: two upper-case digits and a blank; len <= 0 gives "".
+std::string FormatHexBytes(const std::uint8_t* data, int len);
