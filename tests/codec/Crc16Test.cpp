@@ -1,0 +1,71 @@
+#include "codec/Crc16.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct CrcCase {
+    const char* source;
+    std::vector<std::uint8_t> bytes;
+    std::uint16_t crc;
+};
+
+class CrcKnownAnswer : public testing::TestWithParam<CrcCase> {};
+
+TEST_P(CrcKnownAnswer, MatchesAndFillsSlot)
+{
+    const CrcCase& c = GetParam();
+    std::uint16_t slot = 0x1234;
+    EXPECT_EQ(CalcCrc16(c.bytes.data(), static_cast<int>(c.bytes.size()), &slot), c.crc) << c.source;
+    EXPECT_EQ(slot, c.crc) << c.source;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Vectors, CrcKnownAnswer,
+    testing::Values(
+        // Modbus CRC-16 check value (CRC-16/MODBUS catalogue entry).
+        CrcCase{"check value over ASCII 123456789", {0x31, 0x32, 0x33, 0x34, 0x35, 0x36, 0x37, 0x38, 0x39}, 0x4B37},
+        CrcCase{"write value 1 to register 04 of device 1", {0x01, 0x06, 0x00, 0x04, 0x00, 0x01}, 0xCB09},
+        CrcCase{"read 1 register from register 01 of device 1", {0x01, 0x03, 0x00, 0x01, 0x00, 0x01}, 0xCAD5},
+        CrcCase{"empty block is the initial value", {}, 0xFFFF}));
+
+TEST(CalcCrc16, NonPositiveLengthProcessesNothing)
+{
+    const std::uint8_t bytes[] = {0x01, 0x02};
+    std::uint16_t slot = 0;
+    EXPECT_EQ(CalcCrc16(bytes, 0, &slot), 0xFFFF);
+    EXPECT_EQ(slot, 0xFFFF);
+    EXPECT_EQ(CalcCrc16(bytes, -5, &slot), 0xFFFF);
+}
+
+TEST(CrcStep, OnlyLowBitsOfByteAndCrcCount)
+{
+    for (int crc : {0x0000, 0xFFFF, 0x1234, 0xA001}) {
+        EXPECT_EQ(CrcStep(-1, crc), CrcStep(0xFF, crc));
+        EXPECT_EQ(CrcStep(0x1FF, crc), CrcStep(0xFF, crc));
+        EXPECT_EQ(CrcStep(0x80, crc + 0x10000), CrcStep(0x80, crc));
+    }
+}
+
+TEST(FormatHexBytes, RendersEveryByteAsTwoUpperDigitsAndABlank)
+{
+    const std::uint8_t frame[] = {0x01, 0x06, 0x00, 0x04, 0x00, 0x01, 0x09, 0xCB};
+    EXPECT_EQ(FormatHexBytes(frame, 8), "01 06 00 04 00 01 09 CB ");
+    const std::uint8_t lf = 0x0A, ff = 0xFF, high = 0x80;
+    EXPECT_EQ(FormatHexBytes(&lf, 1), "0A ");
+    EXPECT_EQ(FormatHexBytes(&ff, 1), "FF ");   // never sign-extended
+    EXPECT_EQ(FormatHexBytes(&high, 1), "80 ");
+}
+
+TEST(FormatHexBytes, NonPositiveLengthGivesEmptyText)
+{
+    const std::uint8_t b = 0x12;
+    EXPECT_EQ(FormatHexBytes(&b, 0), "");
+    EXPECT_EQ(FormatHexBytes(&b, -1), "");  // a failed serial read
+}
+
+} // namespace
