@@ -1,0 +1,405 @@
+// The link on Linux: the serial port on POSIX termios, TCP on BSD sockets.
+// Total time-outs are kept here and enforced with ppoll() against a
+// monotonic deadline; the descriptor stays non-blocking throughout.
+#include "link/LinkUtil.h"
+
+#include "link/LinkBaud.h"
+#include "link/LinkDetail.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstdint>
+#include <set>
+#include <string_view>
+
+#include <arpa/inet.h>
+#include <dirent.h>
+#include <fcntl.h>
+#include <linux/serial.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace {
+
+int g_hComPort = -1;  // the held serial port, -1 when none
+int g_hSocket = -1;   // socket of the latest TCP attempt, -1 when none
+
+constexpr const char* kDevDir = "/dev/";
+constexpr const char* kSysTtyDir = "/sys/class/tty/";
+constexpr std::string_view kPtsPrefix = "/dev/pts/";
+
+using Clock = std::chrono::steady_clock;
+
+struct BaudEntry {
+    int baud;
+    speed_t code;
+};
+
+constexpr BaudEntry kStandardBauds[] = {
+    {50, B50},         {75, B75},           {110, B110},         {134, B134},
+    {150, B150},       {200, B200},         {300, B300},         {600, B600},
+    {1200, B1200},     {1800, B1800},       {2400, B2400},       {4800, B4800},
+    {9600, B9600},     {19200, B19200},     {38400, B38400},     {57600, B57600},
+    {115200, B115200}, {230400, B230400},   {460800, B460800},   {500000, B500000},
+    {576000, B576000}, {921600, B921600},   {1000000, B1000000}, {1152000, B1152000},
+    {1500000, B1500000}, {2000000, B2000000}, {2500000, B2500000}, {3000000, B3000000},
+    {3500000, B3500000}, {4000000, B4000000},
+};
+
+bool StandardBaud(int baud, speed_t* code)
+{
+    for (const BaudEntry& e : kStandardBauds) {
+        if (e.baud == baud) {
+            *code = e.code;
+            return true;
+        }
+    }
+    return false;
+}
+
+// Releases a descriptor that OpenExclusive returned. TIOCEXCL outlives our
+// descriptor while someone else (socat, for one) keeps the tty open, and
+// would then lock out a later non-root open: clear it first.
+void CloseExclusive(int fd)
+{
+    ioctl(fd, TIOCNXCL);
+    close(fd);  // also drops the flock
+}
+
+// Opens a tty for reading and writing so that nobody else can open it while
+// we hold it. flock() is honoured by root and also conflicts with a second
+// open in this same process; TIOCEXCL keeps out other non-root programs.
+// The descriptor stays O_NONBLOCK: waits are done with ppoll(). -1 on failure.
+int OpenExclusive(const char* path)
+{
+    if (path == nullptr || *path == '\0') return -1;
+    int fd = open(path, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return -1;
+    // Lock the open file itself: a symlink (socat's link=) resolves to the
+    // same tty as its target, so both names share one lock.
+    if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        close(fd);
+        return -1;
+    }
+    // TIOCEXCL fails with ENOTTY on anything that is not a terminal: that is
+    // not a serial port either.
+    if (ioctl(fd, TIOCEXCL) != 0) {
+        close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+// Raw 8-bit line: a tty's defaults would alter binary frames (CR/LF
+// translation, XON/XOFF eating 0x11 and 0x13, echo, line editing).
+// Hardware flow control (CRTSCTS) stays as the port reports it.
+void MakeRawLine(termios* t, int parity)
+{
+    t->c_iflag &= ~static_cast<tcflag_t>(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL
+                                         | IXON | IXOFF | IXANY | INPCK);
+    t->c_oflag &= ~static_cast<tcflag_t>(OPOST | ONLCR | OCRNL);
+    t->c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHOE | ECHOK | ECHONL | ICANON | ISIG | IEXTEN);
+    t->c_cflag &= ~static_cast<tcflag_t>(CSIZE | CSTOPB | PARENB | PARODD | CMSPAR);
+    t->c_cflag |= CS8 | CLOCAL | CREAD;
+    if (parity == link_cfg::kParityOdd) t->c_cflag |= PARENB | PARODD;
+    if (parity == link_cfg::kParityEven) t->c_cflag |= PARENB;
+    // VMIN 1 keeps a read with no data at EAGAIN, so a read of 0 means hang-up.
+    t->c_cc[VMIN] = 1;
+    t->c_cc[VTIME] = 0;
+}
+
+constexpr tcflag_t kCheckedIflag = IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXON
+                                   | IXOFF | IXANY | INPCK;
+constexpr tcflag_t kCheckedOflag = OPOST | ONLCR | OCRNL;
+constexpr tcflag_t kCheckedLflag = ECHO | ECHOE | ECHOK | ECHONL | ICANON | ISIG | IEXTEN;
+constexpr tcflag_t kCheckedCflag = CSIZE | CSTOPB | PARENB | PARODD | CMSPAR | CLOCAL | CREAD;
+
+// A driver may accept tcsetattr() and quietly drop what it cannot do (a
+// pseudo-terminal drops parity): compare what we asked for with what it kept.
+bool LineKept(const termios& want, const termios& got)
+{
+    return (want.c_iflag & kCheckedIflag) == (got.c_iflag & kCheckedIflag)
+        && (want.c_oflag & kCheckedOflag) == (got.c_oflag & kCheckedOflag)
+        && (want.c_lflag & kCheckedLflag) == (got.c_lflag & kCheckedLflag)
+        && (want.c_cflag & kCheckedCflag) == (got.c_cflag & kCheckedCflag)
+        && want.c_cc[VMIN] == got.c_cc[VMIN] && want.c_cc[VTIME] == got.c_cc[VTIME];
+}
+
+// Rate, 8 data bits, one stop bit, parity and a raw line. false when the
+// device refuses any of it.
+bool ConfigureLine(int fd, int baud, int parity)
+{
+    if (baud <= 0) return false;
+    if (parity != link_cfg::kParityNone && parity != link_cfg::kParityOdd
+        && parity != link_cfg::kParityEven) {
+        return false;
+    }
+    termios want{};
+    if (tcgetattr(fd, &want) != 0) return false;
+    MakeRawLine(&want, parity);
+    speed_t code = 0;
+    const bool standard = StandardBaud(baud, &code);
+    if (standard && (cfsetispeed(&want, code) != 0 || cfsetospeed(&want, code) != 0)) return false;
+    if (tcsetattr(fd, TCSANOW, &want) != 0) return false;
+    if (!standard && !SetArbitraryBaud(fd, baud)) return false;
+
+    termios got{};
+    if (tcgetattr(fd, &got) != 0) return false;
+    return LineKept(want, got) && ReadBaud(fd) == baud;
+}
+
+// Time left until `deadline` as a timespec for ppoll(); false when none is left.
+bool Remaining(Clock::time_point deadline, timespec* ts)
+{
+    const auto left = deadline - Clock::now();
+    if (left <= Clock::duration::zero()) return false;
+    const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(left).count();
+    ts->tv_sec = static_cast<time_t>(ns / 1'000'000'000);
+    ts->tv_nsec = static_cast<long>(ns % 1'000'000'000);
+    if (ts->tv_sec == 0 && ts->tv_nsec == 0) ts->tv_nsec = 1;
+    return true;
+}
+
+Clock::time_point Deadline(int len, int multiplierMs, int constantMs)
+{
+    return Clock::now()
+         + std::chrono::milliseconds(static_cast<std::int64_t>(len) * multiplierMs + constantMs);
+}
+
+// What a transfer that stopped early reports: the bytes moved so far, or -1
+// when none moved (the line hung up or the platform refused).
+int PartialOrFailure(int done) { return done > 0 ? done : -1; }
+
+// A ttyS entry that the 8250 driver registered without finding a UART.
+bool IsGhostSerialPort(const std::string& name)
+{
+    if (name.rfind("ttyS", 0) != 0) return false;
+    const std::string path = kDevDir + name;
+    int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return false;  // cannot tell; the probe decides
+    serial_struct info{};
+    const bool ghost = ioctl(fd, TIOCGSERIAL, &info) == 0 && info.type == PORT_UNKNOWN;
+    close(fd);
+    return ghost;
+}
+
+// Serial devices as the kernel enumerates them: tty class entries that
+// belong to a device with a driver (virtual consoles and ptys have none).
+void AddSysfsSerialPorts(std::set<std::string>* names)
+{
+    DIR* dir = opendir(kSysTtyDir);
+    if (dir == nullptr) return;
+    while (const dirent* e = readdir(dir)) {
+        const std::string name = e->d_name;
+        if (name.empty() || name[0] == '.') continue;
+        const std::string driver = kSysTtyDir + name + "/device/driver";
+        struct stat st{};
+        if (stat(driver.c_str(), &st) != 0) continue;
+        if (IsGhostSerialPort(name)) continue;
+        names->insert(name);
+    }
+    closedir(dir);
+}
+
+bool IsPtsTarget(std::string_view target)
+{
+    if (target.substr(0, kPtsPrefix.size()) != kPtsPrefix) return false;
+    const std::string_view number = target.substr(kPtsPrefix.size());
+    return !number.empty()
+        && std::all_of(number.begin(), number.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// Virtual null-modem ends: symlinks directly under /dev whose own target is
+// a pseudo-terminal, as socat's link= makes them. Only the link itself is
+// read, so /dev/stdin (-> /proc/self/fd/0) never counts.
+void AddPtyLinks(std::set<std::string>* names)
+{
+    DIR* dir = opendir(kDevDir);
+    if (dir == nullptr) return;
+    while (const dirent* e = readdir(dir)) {
+        const std::string name = e->d_name;
+        if (name.empty() || name[0] == '.') continue;
+        const std::string path = kDevDir + name;
+        struct stat st{};
+        if (lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) continue;
+        char target[PATH_MAX];
+        const ssize_t n = readlink(path.c_str(), target, sizeof target - 1);
+        if (n <= 0) continue;
+        if (!IsPtsTarget(std::string_view(target, static_cast<std::size_t>(n)))) continue;
+        if (stat(path.c_str(), &st) != 0 || !S_ISCHR(st.st_mode)) continue;  // dangling
+        names->insert(name);
+    }
+    closedir(dir);
+}
+
+} // namespace
+
+std::vector<std::string> ListComPortCandidates()
+{
+    std::set<std::string> names;
+    AddSysfsSerialPorts(&names);
+    AddPtyLinks(&names);
+    std::vector<std::string> sorted(names.begin(), names.end());
+    std::sort(sorted.begin(), sorted.end(),
+              [](const std::string& a, const std::string& b) { return NaturalLess(a, b); });
+    return sorted;
+}
+
+std::string ComPortPath(const std::string& name) { return kDevDir + name; }
+
+int ProbeComPort(const std::string& name)
+{
+    // Names are entries directly under /dev; anything else is no port.
+    if (name.empty() || name.find('/') != std::string::npos || name == "." || name == "..") {
+        return 0;
+    }
+    const int fd = OpenExclusive(ComPortPath(name).c_str());
+    if (fd < 0) return 0;
+    CloseExclusive(fd);
+    return 1;
+}
+
+// COM<n> is ttyS<n-1> here, the numbering Linux compatibility layers (Cygwin,
+// WSL) use for the same ports.
+int ProbeComPort(int n)
+{
+    if (n < 1) return 0;
+    return ProbeComPort("ttyS" + std::to_string(n - 1));
+}
+
+int OpenComPort(const char* path, int baud, int parity)
+{
+    if (g_hComPort >= 0) {
+        CloseExclusive(g_hComPort);  // no purge when reopening
+        g_hComPort = -1;
+    }
+    const int fd = OpenExclusive(path);
+    if (fd < 0) return 0;
+    g_hComPort = fd;
+
+    // Time-outs: link_cfg's totals, applied by ComRead/ComWrite themselves.
+
+    if (!ConfigureLine(fd, baud, parity)) {
+        CloseExclusive(fd);
+        g_hComPort = -1;
+        return 0;
+    }
+
+    // Queue sizes: Linux has no driver queue sizes to set; the kernel's tty
+    // buffer (64 KiB of flip buffers) stands in for the input queue.
+
+    tcflush(fd, TCIOFLUSH);
+    return 1;
+}
+
+int CloseComPort()
+{
+    if (g_hComPort < 0) return 0;
+    tcflush(g_hComPort, TCIOFLUSH);
+    ioctl(g_hComPort, TIOCNXCL);
+    const int rc = close(g_hComPort);
+    g_hComPort = -1;
+    return rc == 0 ? 1 : 0;
+}
+
+int ComWrite(const void* data, int len)
+{
+    if (g_hComPort < 0) return -1;
+    if (len < 0 || (data == nullptr && len > 0)) return -1;
+    const auto* bytes = static_cast<const std::uint8_t*>(data);
+    const auto deadline = Deadline(len, link_cfg::kWriteTotalMultiplierMs, link_cfg::kWriteTotalConstantMs);
+    int done = 0;
+    while (done < len) {
+        const ssize_t n = write(g_hComPort, bytes + done, static_cast<std::size_t>(len - done));
+        if (n > 0) {
+            done += static_cast<int>(n);
+            continue;
+        }
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && errno != EAGAIN) return PartialOrFailure(done);
+        timespec ts{};
+        if (!Remaining(deadline, &ts)) break;
+        pollfd p{g_hComPort, POLLOUT, 0};
+        const int r = ppoll(&p, 1, &ts, nullptr);
+        if (r < 0 && errno != EINTR) return PartialOrFailure(done);
+        if (r > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL)) && !(p.revents & POLLOUT)) {
+            return PartialOrFailure(done);
+        }
+    }
+    return done;
+}
+
+// A hang-up of the far end (a pseudo-terminal whose master went away, a USB
+// adapter pulled out) ends the read at once rather than spinning until the
+// deadline: it returns what arrived, or -1 when nothing did.
+int ComRead(void* buffer, int size)
+{
+    if (g_hComPort < 0) return -1;
+    if (size < 0 || (buffer == nullptr && size > 0)) return -1;
+    auto* bytes = static_cast<std::uint8_t*>(buffer);
+    const auto deadline = Deadline(size, link_cfg::kReadTotalMultiplierMs, link_cfg::kReadTotalConstantMs);
+    int done = 0;
+    while (done < size) {
+        const ssize_t n = read(g_hComPort, bytes + done, static_cast<std::size_t>(size - done));
+        if (n > 0) {
+            done += static_cast<int>(n);
+            continue;
+        }
+        if (n == 0) return PartialOrFailure(done);  // end of file: hung up
+        if (errno == EINTR) continue;
+        if (errno != EAGAIN) return PartialOrFailure(done);
+        timespec ts{};
+        if (!Remaining(deadline, &ts)) break;
+        pollfd p{g_hComPort, POLLIN, 0};
+        const int r = ppoll(&p, 1, &ts, nullptr);
+        if (r < 0 && errno != EINTR) return PartialOrFailure(done);
+        // POLLHUP without POLLIN: nothing more will come.
+        if (r > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL)) && !(p.revents & POLLIN)) {
+            return PartialOrFailure(done);
+        }
+    }
+    return done;
+}
+
+int TcpConnect(std::string ip, std::string port)
+{
+    // The socket a new attempt replaces is never used again: close it, so
+    // repeated attempts leak no descriptors.
+    if (g_hSocket >= 0) close(g_hSocket);
+    g_hSocket = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, IPPROTO_TCP);
+    if (g_hSocket < 0) return 0;
+
+    // On Linux the send time-out also bounds a blocking connect(), so a peer
+    // that never answers fails after it instead of the kernel's minutes.
+    timeval tv{};
+    tv.tv_sec = link_cfg::kTcpTimeoutMs / 1000;
+    tv.tv_usec = (link_cfg::kTcpTimeoutMs % 1000) * 1000;
+    setsockopt(g_hSocket, SOL_SOCKET, SO_SNDTIMEO, &tv, sizeof tv);
+    setsockopt(g_hSocket, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
+
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = inet_addr(ip.c_str());
+    addr.sin_port = htons(TcpPortFromText(port));
+    // Text inet_addr cannot read gives INADDR_NONE, the broadcast address,
+    // which TCP cannot reach: fail without sending anything.
+    if (addr.sin_addr.s_addr == INADDR_NONE) return 0;
+
+    if (connect(g_hSocket, reinterpret_cast<const sockaddr*>(&addr), sizeof addr) != 0) return 0;
+    return 1;
+}
+
+int TcpClose()
+{
+    if (g_hSocket < 0) return -1;  // nothing to close: never close stdin
+    const int rc = close(g_hSocket);
+    g_hSocket = -1;
+    return rc;
+}

@@ -1,0 +1,170 @@
+// The link on Windows: Win32 serial communications and WinSock.
+// The driver enforces the total time-outs (COMMTIMEOUTS) here.
+#include "link/LinkUtil.h"
+
+#include "link/LinkDetail.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include <winsock2.h>
+#include <windows.h>
+
+namespace {
+
+HANDLE g_hComPort = nullptr;        // the held serial port, null when none
+SOCKET g_hSocket = INVALID_SOCKET;  // socket of the latest TCP attempt
+
+constexpr int kFirstComPort = 1;
+constexpr int kLastComPort = 29;
+constexpr int kPathBufferLen = 128;
+constexpr DWORD kInQueueBytes = 102400;
+constexpr DWORD kOutQueueBytes = 512;
+constexpr DWORD kPurgeAll = PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR;
+constexpr WORD kWinsockVersion = MAKEWORD(2, 2);
+
+// Read and write, exclusive (share mode 0), synchronous.
+HANDLE OpenExclusive(const char* path)
+{
+    return CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+}
+
+BYTE ParityCode(int parity)
+{
+    if (parity == link_cfg::kParityOdd) return ODDPARITY;
+    if (parity == link_cfg::kParityEven) return EVENPARITY;
+    return NOPARITY;
+}
+
+void Release()
+{
+    CloseHandle(g_hComPort);
+    g_hComPort = nullptr;
+}
+
+} // namespace
+
+std::vector<std::string> ListComPortCandidates()
+{
+    std::vector<std::string> names;
+    for (int n = kFirstComPort; n <= kLastComPort; ++n) names.push_back("COM" + std::to_string(n));
+    return names;
+}
+
+std::string ComPortPath(const std::string& name) { return "\\\\.\\" + name; }
+
+int ProbeComPort(const std::string& name)
+{
+    HANDLE h = OpenExclusive(ComPortPath(name).c_str());
+    if (h == INVALID_HANDLE_VALUE) return 0;
+    CloseHandle(h);
+    return 1;
+}
+
+int ProbeComPort(int n)
+{
+    char path[kPathBufferLen] = {};
+    std::snprintf(path, sizeof path, "\\\\.\\COM%d", n);
+    HANDLE h = OpenExclusive(path);
+    if (h == INVALID_HANDLE_VALUE) return 0;
+    CloseHandle(h);
+    return 1;
+}
+
+int OpenComPort(const char* path, int baud, int parity)
+{
+    if (g_hComPort != nullptr) Release();  // no purge when reopening
+    if (path == nullptr) return 0;
+    HANDLE h = OpenExclusive(path);
+    if (h == INVALID_HANDLE_VALUE) return 0;
+    g_hComPort = h;
+
+    COMMTIMEOUTS timeouts = {};
+    timeouts.ReadIntervalTimeout = 0;
+    timeouts.ReadTotalTimeoutMultiplier = link_cfg::kReadTotalMultiplierMs;
+    timeouts.ReadTotalTimeoutConstant = link_cfg::kReadTotalConstantMs;
+    timeouts.WriteTotalTimeoutMultiplier = link_cfg::kWriteTotalMultiplierMs;
+    timeouts.WriteTotalTimeoutConstant = link_cfg::kWriteTotalConstantMs;
+    SetCommTimeouts(h, &timeouts);
+
+    DCB dcb = {};
+    dcb.DCBlength = sizeof dcb;
+    GetCommState(h, &dcb);
+    dcb.BaudRate = static_cast<DWORD>(baud);
+    dcb.ByteSize = 8;
+    dcb.Parity = ParityCode(parity);
+    dcb.StopBits = ONESTOPBIT;
+    if (baud <= 0 || !SetCommState(h, &dcb)) {
+        Release();
+        return 0;
+    }
+    if (!SetupComm(h, kInQueueBytes, kOutQueueBytes)) {
+        Release();
+        return 0;
+    }
+    PurgeComm(h, kPurgeAll);
+    return 1;
+}
+
+int CloseComPort()
+{
+    if (g_hComPort == nullptr) return 0;
+    PurgeComm(g_hComPort, kPurgeAll);
+    const BOOL rc = CloseHandle(g_hComPort);
+    g_hComPort = nullptr;
+    return rc ? 1 : 0;
+}
+
+int ComWrite(const void* data, int len)
+{
+    if (g_hComPort == nullptr) return -1;
+    if (len < 0 || (data == nullptr && len > 0)) return -1;
+    DWORD written = 0;
+    if (!WriteFile(g_hComPort, data, static_cast<DWORD>(len), &written, nullptr)) return -1;
+    return static_cast<int>(written);
+}
+
+int ComRead(void* buffer, int size)
+{
+    if (g_hComPort == nullptr) return -1;
+    if (size < 0 || (buffer == nullptr && size > 0)) return -1;
+    DWORD got = 0;
+    if (!ReadFile(g_hComPort, buffer, static_cast<DWORD>(size), &got, nullptr)) return -1;
+    return static_cast<int>(got);
+}
+
+int TcpConnect(std::string ip, std::string port)
+{
+    WSADATA wsa = {};
+    WSAStartup(kWinsockVersion, &wsa);
+    // The socket a new attempt replaces is never used again: close it.
+    if (g_hSocket != INVALID_SOCKET) closesocket(g_hSocket);
+    g_hSocket = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    if (g_hSocket == INVALID_SOCKET) return 0;
+
+    const DWORD timeoutMs = link_cfg::kTcpTimeoutMs;
+    setsockopt(g_hSocket, SOL_SOCKET, SO_SNDTIMEO, reinterpret_cast<const char*>(&timeoutMs),
+               sizeof timeoutMs);
+    setsockopt(g_hSocket, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&timeoutMs),
+               sizeof timeoutMs);
+
+    sockaddr_in addr;
+    std::memset(&addr, 0, sizeof addr);
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = inet_addr(ip.c_str());
+    addr.sin_port = htons(TcpPortFromText(port));
+    if (addr.sin_addr.s_addr == INADDR_NONE) return 0;  // unreadable text: nothing to reach
+
+    if (connect(g_hSocket, reinterpret_cast<const sockaddr*>(&addr), sizeof addr) == SOCKET_ERROR) {
+        return 0;
+    }
+    return 1;
+}
+
+int TcpClose()
+{
+    if (g_hSocket == INVALID_SOCKET) return SOCKET_ERROR;
+    const int rc = closesocket(g_hSocket);
+    g_hSocket = INVALID_SOCKET;
+    return rc;
+}
