@@ -29,6 +29,12 @@ HANDLE OpenExclusive(const char* path)
     return CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
 }
 
+bool KnownParity(int parity)
+{
+    return parity == link_cfg::kParityNone || parity == link_cfg::kParityOdd
+        || parity == link_cfg::kParityEven;
+}
+
 BYTE ParityCode(int parity)
 {
     if (parity == link_cfg::kParityOdd) return ODDPARITY;
@@ -94,7 +100,8 @@ int OpenComPort(const char* path, int baud, int parity)
     dcb.ByteSize = 8;
     dcb.Parity = ParityCode(parity);
     dcb.StopBits = ONESTOPBIT;
-    if (baud <= 0 || !SetCommState(h, &dcb)) {
+    // Codes beyond even (mark, space) are not ours to pass on: refused as on Linux.
+    if (baud <= 0 || !KnownParity(parity) || !SetCommState(h, &dcb)) {
         Release();
         return 0;
     }

@@ -1,0 +1,112 @@
+// Which ports the probe considers, in what order, and what a probe answers.
+#include "link/LinkUtil.h"
+
+#include "link/LinkDetail.h"
+#include "tests/support/PtyPair.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include <unistd.h>
+
+namespace {
+
+using testsupport::PtyPair;
+
+bool Listed(const std::string& name)
+{
+    const std::vector<std::string> names = ListComPortCandidates();
+    return std::find(names.begin(), names.end(), name) != names.end();
+}
+
+struct OrderCase {
+    const char* a;
+    const char* b;
+};
+
+TEST(PortOrder, DigitRunsCompareAsNumbers)
+{
+    // Each pair in natural order: a before b, never b before a.
+    const OrderCase cases[] = {
+        {"ttyUSB2", "ttyUSB10"}, {"ttyS9", "ttyS10"},   {"ttyACM0", "ttyS0"}, {"ttyS1", "ttyS1a"},
+        {"tty", "tty0"},         {"ttyS01", "ttyS2"},   {"ttyS1", "ttyS01"},  {"ttyUSB1", "ttyUSB1x2"},
+        {"ttyKT99x9a", "ttyKT99x10a"}, {"ttyKT99x0a", "ttyKT99x0b"},
+        {"ttyS99999999999999999998", "ttyS99999999999999999999"},
+    };
+    for (const OrderCase& c : cases) {
+        EXPECT_TRUE(NaturalLess(c.a, c.b)) << c.a << " < " << c.b;
+        EXPECT_FALSE(NaturalLess(c.b, c.a)) << c.b << " < " << c.a;
+    }
+    EXPECT_FALSE(NaturalLess("ttyS3", "ttyS3"));
+}
+
+TEST(PortList, SortedWithoutDuplicates)
+{
+    PtyPair first;
+    PtyPair second;
+    const std::vector<std::string> names = ListComPortCandidates();
+    EXPECT_TRUE(std::is_sorted(names.begin(), names.end(),
+                               [](const std::string& a, const std::string& b) { return NaturalLess(a, b); }));
+    EXPECT_EQ(std::adjacent_find(names.begin(), names.end()), names.end());
+}
+
+TEST(PortList, VirtualNullModemEndsComeAndGo)
+{
+    std::string a;
+    std::string b;
+    {
+        PtyPair pair;
+        a = pair.NameA();
+        b = pair.NameB();
+        EXPECT_TRUE(Listed(a));
+        EXPECT_TRUE(Listed(b));
+        pair.Kill();  // SIGKILL: socat cannot tidy up; the links go with the fixture
+        EXPECT_FALSE(Listed(a));
+    }
+    EXPECT_FALSE(Listed(b));
+}
+
+// Links in /dev that do not point at a pseudo-terminal, or no longer do,
+// are not serial ports.
+TEST(PortList, OtherLinksInDevAreNotListed)
+{
+    if (geteuid() != 0) GTEST_SKIP() << "needs root to make links in /dev";
+    const std::string stem = "ttyKT" + std::to_string(getpid());
+    const std::vector<std::pair<std::string, std::string>> links = {
+        {stem + "null", "/dev/null"},          // a character device, not a tty
+        {stem + "gone", "/dev/pts/999999"},    // dangling
+        {stem + "ptmx", "/dev/pts/ptmx"},      // the multiplexer, not a terminal
+        {stem + "self", "/proc/self/fd/0"},    // as /dev/stdin is
+    };
+    for (const auto& [name, target] : links) {
+        const std::string path = "/dev/" + name;
+        unlink(path.c_str());
+        ASSERT_EQ(symlink(target.c_str(), path.c_str()), 0) << path;
+    }
+    for (const auto& [name, target] : links) EXPECT_FALSE(Listed(name)) << name << " -> " << target;
+    for (const auto& [name, target] : links) unlink(("/dev/" + name).c_str());
+}
+
+TEST(PortProbe, AnswersOnlyForAFreeTerminal)
+{
+    PtyPair pair;
+    EXPECT_EQ(ProbeComPort(pair.NameA()), 1);
+    EXPECT_EQ(ProbeComPort(pair.NameA()), 1) << "the probe released it";
+    EXPECT_EQ(ProbeComPort(pair.NameA() + "missing"), 0);
+    EXPECT_EQ(ProbeComPort("null"), 0) << "a device that is not a terminal";
+    EXPECT_EQ(ProbeComPort(""), 0);
+    EXPECT_EQ(ProbeComPort("../dev/" + pair.NameA()), 0) << "names are entries directly under /dev";
+    EXPECT_EQ(ProbeComPort(0), 0);
+    EXPECT_EQ(ProbeComPort(-1), 0);
+}
+
+TEST(PortProbe, PathIsTheNameUnderDev)
+{
+    EXPECT_EQ(ComPortPath("ttyUSB0"), "/dev/ttyUSB0");
+    EXPECT_EQ(ComPortPath("ttyKT1x0a"), "/dev/ttyKT1x0a");
+}
+
+} // namespace

@@ -1,0 +1,225 @@
+// The TCP client against real sockets, on 127.0.0.1 only.
+#include "link/LinkUtil.h"
+
+#include "link/LinkDetail.h"
+#include "tests/link/LinkTestUtil.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr const char* kLoopback = "127.0.0.1";
+constexpr std::uint16_t kWrappedPort = 14464;  // 80000 modulo 65536
+
+// A listening socket on 127.0.0.1 (port 0: one the kernel picks).
+class Listener {
+public:
+    explicit Listener(std::uint16_t port = 0, int backlog = SOMAXCONN)
+    {
+        m_fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        const int on = 1;
+        setsockopt(m_fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+        sockaddr_in addr{};
+        addr.sin_family = AF_INET;
+        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        addr.sin_port = htons(port);
+        if (bind(m_fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 || listen(m_fd, backlog) != 0) {
+            close(m_fd);
+            m_fd = -1;
+            return;
+        }
+        socklen_t len = sizeof addr;
+        getsockname(m_fd, reinterpret_cast<sockaddr*>(&addr), &len);
+        m_port = ntohs(addr.sin_port);
+    }
+    ~Listener()
+    {
+        if (m_fd >= 0) close(m_fd);
+    }
+    Listener(const Listener&) = delete;
+    Listener& operator=(const Listener&) = delete;
+
+    bool Ok() const { return m_fd >= 0; }
+    std::uint16_t Port() const { return m_port; }
+    std::string PortText() const { return std::to_string(m_port); }
+
+    // true when a connection was waiting (it is accepted and closed).
+    bool AcceptOne(std::chrono::milliseconds wait)
+    {
+        pollfd p{m_fd, POLLIN, 0};
+        if (poll(&p, 1, static_cast<int>(wait.count())) <= 0) return false;
+        const int c = accept4(m_fd, nullptr, nullptr, SOCK_CLOEXEC);
+        if (c < 0) return false;
+        close(c);
+        return true;
+    }
+
+private:
+    int m_fd = -1;
+    std::uint16_t m_port = 0;
+};
+
+// A loopback port with nothing listening: one the kernel just handed out.
+std::string ClosedPortText()
+{
+    Listener l;
+    return l.PortText();
+}
+
+int OpenDescriptorCount()
+{
+    int n = 0;
+    for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator("/proc/self/fd")) ++n;
+    return n;
+}
+
+class TcpLink : public ::testing::Test {
+protected:
+    void TearDown() override { TcpClose(); }
+};
+
+TEST_F(TcpLink, ListeningPortConnects)
+{
+    Listener l;
+    ASSERT_TRUE(l.Ok());
+    EXPECT_EQ(TcpConnect(kLoopback, l.PortText()), 1);
+    EXPECT_TRUE(l.AcceptOne(1s));
+}
+
+TEST_F(TcpLink, ClosedPortFails)
+{
+    EXPECT_EQ(TcpConnect(kLoopback, ClosedPortText()), 0);
+}
+
+struct PortTextCase {
+    const char* text;
+    std::uint16_t port;
+};
+
+// atoi reading (leading blanks, one sign, digits up to the first other
+// character, saturating) reduced to 16 bits.
+TEST(TcpPortText, ReadsLikeAtoiReducedTo16Bits)
+{
+    const PortTextCase cases[] = {
+        {"502", 502},         {"80000", kWrappedPort}, {"65535", 65535},  {"65536", 0},
+        {"  +8080x", 8080},   {"-1", 65535},           {"", 0},           {"abc", 0},
+        {"0x50", 0},          {"99999999999", 65535},  {"1 2", 1},        {"+-5", 0},
+    };
+    for (const PortTextCase& c : cases) EXPECT_EQ(TcpPortFromText(c.text), c.port) << '"' << c.text << '"';
+}
+
+TEST_F(TcpLink, PortText80000ReachesPort14464)
+{
+    Listener l(kWrappedPort);
+    if (!l.Ok()) GTEST_SKIP() << "port 14464 is in use on this machine";
+    EXPECT_EQ(TcpConnect(kLoopback, "80000"), 1);
+    EXPECT_TRUE(l.AcceptOne(1s));
+}
+
+TEST_F(TcpLink, PortTextWithoutDigitsIsPortZero)
+{
+    // Nothing can listen on port 0, so the attempt is refused.
+    EXPECT_EQ(TcpConnect(kLoopback, "http"), 0);
+    EXPECT_EQ(TcpConnect(kLoopback, ""), 0);
+}
+
+struct AddressCase {
+    const char* text;
+    int result;
+};
+
+// inet_addr's reading: shortened and hexadecimal forms of the loopback
+// address connect; text it cannot read fails without reaching anything.
+TEST_F(TcpLink, AddressTextReadsLikeInetAddr)
+{
+    Listener l;
+    ASSERT_TRUE(l.Ok());
+    const AddressCase cases[] = {
+        {"127.0.0.1", 1},   {"127.1", 1},      {"0x7f.0.0.1", 1}, {"2130706433", 1},
+        {"", 0},            {"abc", 0},        {"127.0.0.1x", 0}, {"127.0.0.256", 0},
+        {"127.0.0.1.1", 0}, {"localhost", 0},
+    };
+    for (const AddressCase& c : cases) {
+        EXPECT_EQ(TcpConnect(c.text, l.PortText()), c.result) << '"' << c.text << '"';
+        if (c.result == 1) l.AcceptOne(1s);
+    }
+}
+
+// A listener whose accept queue is full drops the handshake, so connect()
+// gets no answer at all: the send time-out must end it, not the kernel's
+// SYN retries (minutes).
+TEST_F(TcpLink, UnansweredHandshakeEndsAfterTheTimeout)
+{
+    Listener l(0, 0);
+    ASSERT_TRUE(l.Ok());
+    std::vector<int> fillers;
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    addr.sin_port = htons(l.Port());
+    // Fill the queue until a handshake stays unanswered.
+    for (int i = 0; i < 8; ++i) {
+        const int s = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+        fillers.push_back(s);
+        connect(s, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+        pollfd p{s, POLLOUT, 0};
+        if (poll(&p, 1, 200) == 0) break;
+    }
+
+    const auto start = Clock::now();
+    const int result = TcpConnect(kLoopback, l.PortText());
+    const auto took = Clock::now() - start;
+    for (int s : fillers) close(s);
+
+    std::printf("connect to a full backlog ended after %.0f ms\n", Ms(took));
+    RecordProperty("blackhole_connect_ms", static_cast<int>(Ms(took)));
+    EXPECT_EQ(result, 0);
+    EXPECT_GE(took, 2900ms);
+    EXPECT_LT(took, 3500ms);
+}
+
+TEST_F(TcpLink, RepeatedAttemptsLeakNoDescriptors)
+{
+    const std::string closed = ClosedPortText();
+    Listener l;
+    ASSERT_TRUE(l.Ok());
+    TcpConnect(kLoopback, closed);
+    const int before = OpenDescriptorCount();
+    for (int i = 0; i < 1000; ++i) {
+        if (i % 100 == 0) {
+            EXPECT_EQ(TcpConnect(kLoopback, l.PortText()), 1);
+            l.AcceptOne(1s);
+        } else {
+            EXPECT_EQ(TcpConnect(kLoopback, closed), 0);
+        }
+    }
+    EXPECT_EQ(OpenDescriptorCount(), before);
+}
+
+TEST_F(TcpLink, CloseReleasesTheSocketOnce)
+{
+    EXPECT_EQ(TcpClose(), -1) << "nothing to close yet";
+    Listener l;
+    ASSERT_TRUE(l.Ok());
+    ASSERT_EQ(TcpConnect(kLoopback, l.PortText()), 1);
+    const int before = OpenDescriptorCount();
+    EXPECT_EQ(TcpClose(), 0);
+    EXPECT_EQ(OpenDescriptorCount(), before - 1);
+    EXPECT_EQ(TcpClose(), -1) << "a second close touches no other descriptor";
+}
+
+} // namespace

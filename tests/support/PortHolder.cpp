@@ -1,0 +1,64 @@
+#include "tests/support/PortHolder.h"
+
+#include "tests/support/Process.h"
+
+#include <chrono>
+#include <csignal>
+#include <stdexcept>
+#include <string>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <unistd.h>
+
+namespace testsupport {
+
+namespace {
+constexpr int kReportTimeoutMs = 5000;
+constexpr std::size_t kReadChunk = 64;
+
+// The helper's first line, or "" when it says nothing in time.
+std::string ReadLine(int fd)
+{
+    std::string line;
+    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::milliseconds(kReportTimeoutMs);
+    while (line.find('\n') == std::string::npos) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            giveUp - std::chrono::steady_clock::now());
+        if (left.count() <= 0) return "";
+        pollfd p{fd, POLLIN, 0};
+        if (poll(&p, 1, static_cast<int>(left.count())) <= 0) continue;
+        char chunk[kReadChunk];
+        const ssize_t n = read(fd, chunk, sizeof chunk);
+        if (n <= 0) break;  // helper ended
+        line.append(chunk, static_cast<std::size_t>(n));
+    }
+    return line.substr(0, line.find('\n'));
+}
+} // namespace
+
+PortHolder::PortHolder(const std::string& path, int baud, int parity)
+{
+    int fds[2];
+    if (pipe2(fds, O_CLOEXEC) != 0) throw std::runtime_error("PortHolder: pipe failed");
+    m_pid = SpawnProcess({KESTREL_HOLD_PORT_EXE, path, std::to_string(baud), std::to_string(parity)},
+                         fds[1]);
+    close(fds[1]);
+    if (m_pid < 0) {
+        close(fds[0]);
+        throw std::runtime_error("PortHolder: cannot start " KESTREL_HOLD_PORT_EXE);
+    }
+    const std::string line = ReadLine(fds[0]);
+    close(fds[0]);
+    if (line == "ready") {
+        m_holding = true;
+    } else if (line != "failed") {
+        StopProcess(m_pid, SIGKILL);
+        m_pid = -1;
+        throw std::runtime_error("PortHolder: no report from the helper");
+    }
+}
+
+PortHolder::~PortHolder() { StopProcess(m_pid, SIGTERM); }
+
+} // namespace testsupport

@@ -1,0 +1,33 @@
+// A serial port held by ANOTHER process: runs the helper kestrel_hold_port,
+// which opens the port with OpenComPort and keeps it until killed.
+//
+//   testsupport::PortHolder other(pair.PathA());
+//   if (other.Holding()) ... ProbeComPort(pair.NameA()) == 0 ...
+//
+// Holding() is false when the helper's open failed (the port was taken).
+#pragma once
+
+#include <sys/types.h>
+
+#include <string>
+
+namespace testsupport {
+
+class PortHolder {
+public:
+    // Returns once the helper reported its open (at most 5 s); throws
+    // std::runtime_error when it cannot be started or says nothing.
+    explicit PortHolder(const std::string& path, int baud = 9600, int parity = 0);
+    ~PortHolder();  // kills the helper, which releases the port
+    PortHolder(const PortHolder&) = delete;
+    PortHolder& operator=(const PortHolder&) = delete;
+
+    bool Holding() const { return m_holding; }
+    pid_t Pid() const { return m_pid; }
+
+private:
+    pid_t m_pid = -1;
+    bool m_holding = false;
+};
+
+} // namespace testsupport
