@@ -1,0 +1,70 @@
+#include "ui/Afx.h"
+
+#include "res/DialogTemplates.h"
+#include "ui/DialogUnits.h"
+
+#include <QApplication>
+#include <QFileInfo>
+#include <QLibraryInfo>
+#include <QMessageBox>
+#include <QTranslator>
+
+namespace {
+
+QMessageBox::Icon IconOf(UINT nType)
+{
+    switch (nType & MB_ICONMASK) {
+    case MB_ICONHAND: return QMessageBox::Critical;
+    case MB_ICONQUESTION: return QMessageBox::Question;
+    case MB_ICONEXCLAMATION: return QMessageBox::Warning;
+    case MB_ICONASTERISK: return QMessageBox::Information;
+    default: return QMessageBox::NoIcon;
+    }
+}
+
+} // namespace
+
+CString AfxGetAppName()
+{
+    return QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
+}
+
+int ShowMessageBox(QWidget* parent, const CString& text, const CString& caption, UINT nType)
+{
+    QMessageBox box(parent);
+    box.setWindowTitle(caption);
+    box.setTextFormat(Qt::PlainText);
+    box.setText(text);
+    box.setIcon(IconOf(nType));
+    if ((nType & MB_TYPEMASK) == MB_OKCANCEL) {
+        box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
+        box.setEscapeButton(QMessageBox::Cancel);
+    } else {
+        box.setStandardButtons(QMessageBox::Ok);
+        box.setEscapeButton(QMessageBox::Ok);
+    }
+    box.setDefaultButton(QMessageBox::Ok);
+    return box.exec() == QMessageBox::Cancel ? IDCANCEL : IDOK;
+}
+
+int AfxMessageBox(const CString& text, UINT nType)
+{
+    // Boxes with OK or OK/Cancel and no icon of their own get the exclamation.
+    if ((nType & MB_ICONMASK) == 0)
+        nType |= MB_ICONEXCLAMATION;
+    QWidget* owner = QApplication::activeModalWidget();
+    if (!owner)
+        owner = QApplication::activeWindow();
+    return ShowMessageBox(owner, text, AfxGetAppName(), nType);
+}
+
+void AfxWinInit()
+{
+    static QTranslator qtbase;
+    if (qtbase.isEmpty() &&
+        qtbase.load(QLocale(QLocale::Chinese, QLocale::China), QStringLiteral("qtbase"), QStringLiteral("_"),
+                    QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        QCoreApplication::installTranslator(&qtbase);
+    }
+    QApplication::setFont(DialogFont(res::kDialogFontFace, res::kDialogFontPoints));
+}

@@ -1,0 +1,56 @@
+// The console: the program's one main window, template 139. It gathers the
+// serial-port settings, the Ethernet address and port, the device address,
+// and the write-register and read-register areas.
+#pragma once
+
+#include "res/Resource.h"
+#include "ui/Dialog.h"
+
+#include <string>
+#include <vector>
+
+class CDlgModbus : public CDialog {
+public:
+    enum { IDD = IDD_MODBUS };
+
+    explicit CDlgModbus(QWidget* pParent = nullptr);
+    ~CDlgModbus() override;
+
+    // Names of the ports the start-up step probes, in list order. The device
+    // link's list by default; tests give their own (nullptr restores it).
+    using PortCandidates = std::vector<std::string> (*)();
+    static void SetPortCandidates(PortCandidates source);
+
+    // Height of a port list item, in pixels.
+    static constexpr UINT kPortItemHeight = 15;
+
+    BOOL m_bPortOpen;
+    CString m_strBaud;
+    CString m_strPort;
+    CString m_strParity;
+    CIPAddressCtrl m_ipAddress;
+    CStatic m_stReadRegName;
+    CStatic m_stWriteRegName;
+    CComboBox m_cbReadReg;
+    CComboBox m_cbWriteReg;
+    CButton m_btnOpenPort;
+    CComboBox m_cbStopBits;
+    CComboBox m_cbDataBits;
+    CComboBox m_cbParity;
+    CComboBox m_cbBaud;
+    CComboBox m_cbPort;
+    CString m_strStatus;
+    CString m_strDeviceAddr;
+    CString m_strWriteValue;
+    CString m_strWriteSent;
+    CString m_strWriteReply;
+    CString m_strReadCount;
+    CString m_strReadSent;
+    CString m_strReadReply;
+    CString m_strTcpPort;
+
+protected:
+    void DeclareMessageMap() override;
+    void DoDataExchange(CDataExchange* pDX) override;
+    BOOL OnInitDialog() override;
+};

@@ -1,0 +1,322 @@
+#include "ui/Widgets.h"
+
+#include <QAbstractButton>
+#include <QAbstractItemView>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QRegularExpressionValidator>
+#include <QStyledItemDelegate>
+
+namespace {
+
+bool IsEnterKey(const QKeyEvent* e)
+{
+    return e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter;
+}
+
+// List items of one fixed height, as the combo's SetItemHeight asks.
+class FixedHeightDelegate : public QStyledItemDelegate {
+public:
+    FixedHeightDelegate(const ComboBoxWidget* combo, QObject* parent)
+        : QStyledItemDelegate(parent), m_combo(combo) {}
+
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    {
+        QSize size = QStyledItemDelegate::sizeHint(option, index);
+        size.setHeight(m_combo->listItemHeight());
+        return size;
+    }
+
+private:
+    const ComboBoxWidget* m_combo;
+};
+
+constexpr int kOctetMax = 255;
+constexpr int kOctetDigits = 3;
+constexpr int kIpFrameMargin = 2;
+
+} // namespace
+
+// ---- ComboBoxWidget ----
+
+ComboBoxWidget::ComboBoxWidget(QWidget* parent) : QComboBox(parent)
+{
+    setEditable(true);
+    setInsertPolicy(QComboBox::NoInsert);
+    // Nothing completes the operator's typing, and Enter never picks an item.
+    setCompleter(nullptr);
+    setDuplicatesEnabled(true);
+    lineEdit()->installEventFilter(this);
+
+    connect(lineEdit(), &QLineEdit::textEdited, this, [this] {
+        m_curSel = -1;
+        emit editTextChanged();
+    });
+    connect(this, &QComboBox::activated, this, [this](int index) {
+        m_curSel = index;
+        emit selectionChanged();
+    });
+}
+
+int ComboBoxWidget::appendItem(const QString& text)
+{
+    // QComboBox makes the first item of an empty list current and shows it.
+    const QString field = lineEdit()->text();
+    addItem(text);
+    if (lineEdit()->text() != field)
+        lineEdit()->setText(field);
+    return count() - 1;
+}
+
+bool ComboBoxWidget::selectItem(int index)
+{
+    if (index < 0 || index >= count()) {
+        m_curSel = -1;
+        setCurrentIndex(-1);
+        lineEdit()->clear();
+        return false;
+    }
+    m_curSel = index;
+    setCurrentIndex(index);
+    lineEdit()->setText(itemText(index));
+    return true;
+}
+
+void ComboBoxWidget::setFieldText(const QString& text)
+{
+    m_curSel = -1;
+    lineEdit()->setText(text);
+}
+
+void ComboBoxWidget::clearItems()
+{
+    clear();
+    m_curSel = -1;
+    lineEdit()->clear();
+}
+
+void ComboBoxWidget::setListItemHeight(int pixels)
+{
+    if (m_itemHeight == 0 && pixels > 0)
+        setItemDelegate(new FixedHeightDelegate(this, this));
+    m_itemHeight = pixels;
+    view()->doItemsLayout();
+}
+
+void ComboBoxWidget::keyPressEvent(QKeyEvent* event)
+{
+    // Enter with the list closed belongs to the dialog (its OK).
+    if (IsEnterKey(event) && !view()->isVisible()) {
+        event->ignore();
+        return;
+    }
+    QComboBox::keyPressEvent(event);
+}
+
+bool ComboBoxWidget::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == lineEdit() && event->type() == QEvent::KeyPress) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        if (IsEnterKey(key) && !view()->isVisible()) {
+            // Not accepted: the event travels on to the combo and the dialog.
+            key->ignore();
+            return true;
+        }
+    }
+    return QComboBox::eventFilter(watched, event);
+}
+
+// ---- IpAddressWidget ----
+
+IpAddressWidget::IpAddressWidget(QWidget* parent) : QFrame(parent)
+{
+    setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
+    setBackgroundRole(QPalette::Base);
+    setAutoFillBackground(true);
+
+    auto* layout = new QHBoxLayout(this);
+    layout->setContentsMargins(kIpFrameMargin, kIpFrameMargin, kIpFrameMargin, kIpFrameMargin);
+    layout->setSpacing(0);
+    const QRegularExpression digits(QStringLiteral("[0-9]{0,3}"));
+    for (int i = 0; i < kFields; ++i) {
+        auto* field = new QLineEdit(this);
+        field->setFrame(false);
+        field->setAlignment(Qt::AlignCenter);
+        field->setMaxLength(kOctetDigits);
+        field->setValidator(new QRegularExpressionValidator(digits, field));
+        // One tab stop for the whole control: the first field.
+        field->setFocusPolicy(i == 0 ? Qt::StrongFocus : Qt::ClickFocus);
+        field->installEventFilter(this);
+        connect(field, &QLineEdit::textEdited, this, [this, i] { onFieldEdited(i); });
+        m_fields[static_cast<std::size_t>(i)] = field;
+        layout->addWidget(field, 1);
+        if (i + 1 < kFields) {
+            auto* dot = new QLabel(QStringLiteral("."), this);
+            dot->setAccessibleName(QString());
+            layout->addWidget(dot);
+        }
+    }
+    setFocusProxy(m_fields[0]);
+}
+
+QString IpAddressWidget::text() const
+{
+    QStringList parts;
+    for (const QLineEdit* field : m_fields)
+        parts << QString::number(field->text().toInt());  // blank reads 0
+    return parts.join(QLatin1Char('.'));
+}
+
+void IpAddressWidget::setText(const QString& text)
+{
+    const QStringList parts = text.split(QLatin1Char('.'));
+    for (int i = 0; i < kFields; ++i) {
+        QLineEdit* field = m_fields[static_cast<std::size_t>(i)];
+        bool ok = false;
+        const int value = i < parts.size() ? parts[i].trimmed().toInt(&ok) : 0;
+        field->setText(ok && value >= 0 && value <= kOctetMax ? QString::number(value) : QString());
+    }
+}
+
+bool IpAddressWidget::isBlank() const
+{
+    for (const QLineEdit* field : m_fields) {
+        if (!field->text().isEmpty())
+            return false;
+    }
+    return true;
+}
+
+void IpAddressWidget::setAccessibleNameAll(const QString& name)
+{
+    setAccessibleName(name);
+    for (QLineEdit* field : m_fields)
+        field->setAccessibleName(name);
+}
+
+void IpAddressWidget::onFieldEdited(int i)
+{
+    QLineEdit* field = m_fields[static_cast<std::size_t>(i)];
+    if (field->text().toInt() > kOctetMax)
+        field->setText(QString::number(kOctetMax));
+    if (field->text().size() == kOctetDigits && i + 1 < kFields)
+        moveTo(i + 1);
+}
+
+void IpAddressWidget::moveTo(int i)
+{
+    QLineEdit* field = m_fields[static_cast<std::size_t>(i)];
+    field->setFocus(Qt::OtherFocusReason);
+    field->selectAll();
+}
+
+bool IpAddressWidget::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() != QEvent::KeyPress)
+        return QFrame::eventFilter(watched, event);
+    int i = 0;
+    while (i < kFields && m_fields[static_cast<std::size_t>(i)] != watched)
+        ++i;
+    if (i == kFields)
+        return QFrame::eventFilter(watched, event);
+    QLineEdit* field = m_fields[static_cast<std::size_t>(i)];
+    const auto* key = static_cast<QKeyEvent*>(event);
+    const bool atStart = field->cursorPosition() == 0 && !field->hasSelectedText();
+    const bool atEnd = field->cursorPosition() == field->text().size() && !field->hasSelectedText();
+    switch (key->key()) {
+    case Qt::Key_Period:
+        if (i + 1 < kFields && !field->text().isEmpty())
+            moveTo(i + 1);
+        return true;  // a dot is never part of an octet
+    case Qt::Key_Backspace:
+    case Qt::Key_Left:
+        if (atStart && i > 0) {
+            QLineEdit* prev = m_fields[static_cast<std::size_t>(i - 1)];
+            prev->setFocus(Qt::OtherFocusReason);
+            prev->end(false);
+            return true;
+        }
+        break;
+    case Qt::Key_Right:
+        if (atEnd && i + 1 < kFields) {
+            QLineEdit* next = m_fields[static_cast<std::size_t>(i + 1)];
+            next->setFocus(Qt::OtherFocusReason);
+            next->home(false);
+            return true;
+        }
+        break;
+    default:
+        break;
+    }
+    return QFrame::eventFilter(watched, event);
+}
+
+// ---- MultiLineEdit ----
+
+MultiLineEdit::MultiLineEdit(QWidget* parent) : QPlainTextEdit(parent)
+{
+    // Long lines wrap at the box's edge; Tab leaves the box, as in a dialog.
+    setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setTabChangesFocus(true);
+    connect(this, &QPlainTextEdit::textChanged, this, [this] {
+        if (m_setting)
+            return;
+        m_text = toPlainText();
+        m_text.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
+    });
+}
+
+void MultiLineEdit::setText(const QString& text)
+{
+    m_text = text;
+    QString shown = text;
+    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    m_setting = true;
+    setPlainText(shown);
+    m_setting = false;
+}
+
+// ---- window text ----
+
+QString ControlText(const QWidget* w)
+{
+    if (const auto* combo = qobject_cast<const ComboBoxWidget*>(w))
+        return combo->lineEdit()->text();
+    if (const auto* ip = qobject_cast<const IpAddressWidget*>(w))
+        return ip->text();
+    if (const auto* multi = qobject_cast<const MultiLineEdit*>(w))
+        return multi->text();
+    if (const auto* edit = qobject_cast<const QLineEdit*>(w))
+        return edit->text();
+    if (const auto* label = qobject_cast<const QLabel*>(w))
+        return label->text();
+    if (const auto* button = qobject_cast<const QAbstractButton*>(w))
+        return button->text();
+    if (const auto* group = qobject_cast<const QGroupBox*>(w))
+        return group->title();
+    return w->windowTitle();
+}
+
+void SetControlText(QWidget* w, const QString& text)
+{
+    if (auto* combo = qobject_cast<ComboBoxWidget*>(w))
+        combo->setFieldText(text);
+    else if (auto* ip = qobject_cast<IpAddressWidget*>(w))
+        ip->setText(text);
+    else if (auto* multi = qobject_cast<MultiLineEdit*>(w))
+        multi->setText(text);
+    else if (auto* edit = qobject_cast<QLineEdit*>(w))
+        edit->setText(text);
+    else if (auto* label = qobject_cast<QLabel*>(w))
+        label->setText(text);
+    else if (auto* button = qobject_cast<QAbstractButton*>(w))
+        button->setText(text);
+    else if (auto* group = qobject_cast<QGroupBox*>(w))
+        group->setTitle(text);
+    else
+        w->setWindowTitle(text);
+}

@@ -1,0 +1,67 @@
+// The application object: one per process, reached through AfxGetApp().
+// It runs the start-up step and owns the Help command.
+#pragma once
+
+#include "ui/Afx.h"
+
+#include <QUrl>
+
+#include <functional>
+#include <map>
+
+class CDialog;
+
+class CWinApp {
+public:
+    CWinApp();
+    virtual ~CWinApp();
+    CWinApp(const CWinApp&) = delete;
+    CWinApp& operator=(const CWinApp&) = delete;
+
+    // Start-up; FALSE ends the program without a message loop of its own.
+    virtual BOOL InitInstance();
+
+    // Runs the handler mapped to command `nID`; FALSE when none is.
+    BOOL OnCmdMsg(UINT nID);
+    // A dialog's F1: the Help command for the dialog's help context.
+    void OnHelpRequest(DWORD dwContext);
+
+    // Default Help handler: the topic of the dialog that asked.
+    void OnHelp();
+    // Asks the help viewer for topic `dwData` in the help file; tells the
+    // operator when the file is missing or no viewer starts.
+    virtual void WinHelp(DWORD dwData);
+
+    // The help file: the executable's path with ".html" for its extension.
+    CString GetHelpFilePath() const;
+    // The help page's address for a topic: the file with "#topic-<context>".
+    static QUrl HelpTopicUrl(const CString& helpFile, DWORD dwData);
+
+    // How a help address is shown; true when a viewer started. Replaceable
+    // so tests see the request without a browser.
+    using HelpViewer = std::function<bool(const QUrl&)>;
+    static void SetHelpViewer(HelpViewer viewer);
+
+    CDialog* m_pMainWnd = nullptr;
+
+    // The framework's stand-in for the platform's three-dimensional controls:
+    // Qt draws them already.
+    void Enable3dControlsStatic() {}
+
+protected:
+    // Called before the first command is dispatched: map commands here.
+    virtual void DeclareMessageMap() {}
+    template <class D>
+    void ON_COMMAND(UINT nID, void (D::*handler)())
+    {
+        m_commands[nID] = [this, handler] { (static_cast<D*>(this)->*handler)(); };
+    }
+
+private:
+    std::map<UINT, std::function<void()>> m_commands;
+    bool m_bMapped = false;
+    DWORD m_dwHelpContext = 0;
+};
+
+// The process's application object, or nullptr before it exists.
+CWinApp* AfxGetApp();
