@@ -1,8 +1,14 @@
 #include "ui/DlgModbus.h"
 
+#include "codec/Crc16.h"
+#include "codec/Frames.h"
 #include "codec/RegisterMap.h"
+#include "codec/TextNumber.h"
 #include "link/LinkUtil.h"
 #include "res/Strings.h"
+#include "ui/Exchange.h"
+
+#include <algorithm>
 
 namespace {
 
@@ -17,6 +23,81 @@ void AddCodes(CComboBox& combo, std::span<const RegisterEntry> table)
 {
     for (const RegisterEntry& entry : table)
         combo.AddString(ToCString(entry.code));
+}
+
+// Rate of the baud-rate text: a plain positive decimal number (digits only,
+// as an adapter's odd rate such as 250000 is typed), else 0. A rate is never
+// guessed from text like "96OO" or "9600 baud".
+int BaudFromText(const CString& text)
+{
+    const std::string s = text.toStdString();
+    if (s.empty() || !std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; }))
+        return 0;
+    return std::max(ParseDecimal(s), 0);
+}
+
+// Parity code of a parity name: its index in the list, or -1 when the text
+// is none of the names exactly.
+int ParityFromName(const CString& text)
+{
+    const auto& names = res::str::kParityNames;
+    const auto it = std::find(names.begin(), names.end(), text.toStdString());
+    return it == names.end() ? -1 : static_cast<int>(it - names.begin());
+}
+
+// Text of the selected entry, or the typed field text when nothing is
+// selected.
+CString ChosenText(const CComboBox& combo)
+{
+    const int sel = combo.GetCurSel();
+    if (sel == CB_ERR)
+        return combo.GetWindowText();
+    CString text;
+    combo.GetLBText(sel, text);
+    return text;
+}
+
+// Hexadecimal operator text as one frame byte: the low 8 bits of the number.
+int HexByte(const CString& text)
+{
+    return static_cast<int>(ParseHex(text.toStdString()) & 0xFFu);
+}
+
+void ShowRegisterName(CStatic& label, std::span<const RegisterEntry> table, const CString& code)
+{
+    const std::string_view* name = LookupRegisterName(table, code.toStdString());
+    label.SetWindowText(name ? ToCString(*name) : CString());
+}
+
+// The checks every register command makes, in order; false after showing
+// the first one that fails.
+bool ReadyToSend(const CString& deviceAddr, BOOL portOpen, const CString& input,
+                 std::string_view inputMissing)
+{
+    if (deviceAddr.isEmpty() || !portOpen) {
+        AfxMessageBox(ToCString(res::str::kMsgConnectFirst));
+        return false;
+    }
+    if (input.isEmpty()) {
+        AfxMessageBox(ToCString(inputMissing));
+        return false;
+    }
+    return true;
+}
+
+// Shows the request, sends it and shows what came back (nothing: empty).
+void Exchange(const RtuRequest& frame, CString& sent, CString& reply)
+{
+    sent = ToCString(FormatHexBytes(frame.data(), frame::kRtuRequestLen));
+    reply = ToCString(SendAndReceive(frame.data(), frame::kRtuRequestLen));
+}
+
+// Text of the list entry the operator just picked.
+CString SelectedEntryText(const CComboBox& combo)
+{
+    CString text;
+    combo.GetLBText(combo.GetCurSel(), text);
+    return text;
 }
 
 } // namespace
@@ -34,6 +115,14 @@ void CDlgModbus::SetPortCandidates(PortCandidates source) { g_portCandidates = s
 void CDlgModbus::DeclareMessageMap()
 {
     // Command handlers are mapped here as they are added.
+    ON_BN_CLICKED(IDC_BTN_OPENPORT, &CDlgModbus::OnOpenPort);
+    ON_CBN_EDITCHANGE(IDC_CB_WRITEREG, &CDlgModbus::OnEditChangeWriteReg);
+    ON_CBN_SELCHANGE(IDC_CB_WRITEREG, &CDlgModbus::OnSelChangeWriteReg);
+    ON_CBN_EDITCHANGE(IDC_CB_READREG, &CDlgModbus::OnEditChangeReadReg);
+    ON_CBN_SELCHANGE(IDC_CB_READREG, &CDlgModbus::OnSelChangeReadReg);
+    ON_BN_CLICKED(IDC_BTN_WRITE, &CDlgModbus::OnWriteRegister);
+    ON_BN_CLICKED(IDC_BTN_READ, &CDlgModbus::OnReadRegisters);
+    ON_BN_CLICKED(IDC_BTN_CONNECT, &CDlgModbus::OnConnectDevice);
 }
 
 void CDlgModbus::DoDataExchange(CDataExchange* pDX)
@@ -107,4 +196,118 @@ BOOL CDlgModbus::OnInitDialog()
 
     // 11. The focus goes to the first tab stop, the port box.
     return TRUE;
+}
+
+// ---- Link commands ----
+
+void CDlgModbus::OnOpenPort()
+{
+    if (m_bPortOpen) {
+        if (MessageBox(ToCString(res::str::kAskClosePort), ToCString(res::str::kAskClosePortCaption),
+                       MB_OKCANCEL | MB_ICONQUESTION) != IDOK)
+            return;
+        CloseComPort();
+        m_bPortOpen = FALSE;
+        m_strStatus = ToCString(res::str::kStatusPortClosed);
+        m_btnOpenPort.SetWindowText(ToCString(res::str::kBtnOpenPort));
+        // No save first: text typed since the last save reverts.
+        UpdateData(FALSE);
+        return;
+    }
+
+    UpdateData(TRUE);
+    m_strBaud = ChosenText(m_cbBaud);
+    const int portSel = m_cbPort.GetCurSel();
+    if (portSel == CB_ERR) {
+        AfxMessageBox(ToCString(res::str::kMsgNoPortSelected));
+        return;
+    }
+    m_cbPort.GetLBText(portSel, m_strPort);
+    int parity = m_cbParity.GetCurSel();
+    if (parity == CB_ERR) {
+        m_strParity = m_cbParity.GetWindowText();
+        parity = ParityFromName(m_strParity);
+    } else {
+        m_cbParity.GetLBText(parity, m_strParity);
+    }
+    const std::string path = ComPortPath(m_strPort.toStdString());
+    const int baud = BaudFromText(m_strBaud);
+
+    // Typed text that names no rate or parity opens nothing.
+    if (baud <= 0 || parity < 0 || OpenComPort(path.c_str(), baud, parity) != 1) {
+        m_bPortOpen = FALSE;
+        AfxMessageBox(ToCString(res::str::kMsgOpenPortFailed));
+        return;
+    }
+    // Multi-argument arg(): a '%' in a port name is not taken as a place.
+    m_strStatus = ToCString(res::str::kStatusPortOpenFormat).arg(m_strPort, m_strBaud, m_strParity);
+    m_bPortOpen = TRUE;
+    m_btnOpenPort.SetWindowText(ToCString(res::str::kBtnClosePort));
+    UpdateData(FALSE);
+}
+
+void CDlgModbus::OnConnectDevice()
+{
+    UpdateData(TRUE);
+    const CString ip = m_ipAddress.GetWindowText();
+    if (ip == ToCString(res::str::kBlankIpAddress)) {
+        AfxMessageBox(ToCString(res::str::kMsgEnterIpAddress));
+        return;
+    }
+    if (m_strTcpPort.isEmpty()) {
+        AfxMessageBox(ToCString(res::str::kMsgEnterTcpPort));
+        return;
+    }
+    if (TcpConnect(ip.toStdString(), m_strTcpPort.toStdString()) != 1)
+        AfxMessageBox(ToCString(res::str::kMsgTcpConnectFailed));
+}
+
+// ---- Register commands ----
+
+void CDlgModbus::OnWriteRegister()
+{
+    UpdateData(TRUE);
+    if (!ReadyToSend(m_strDeviceAddr, m_bPortOpen, m_strWriteValue, res::str::kMsgEnterValue))
+        return;
+    Exchange(BuildWriteRegisterFrame(ParseDecimal(m_strDeviceAddr.toStdString()),
+                                     HexByte(m_cbWriteReg.GetWindowText()), HexByte(m_strWriteValue)),
+             m_strWriteSent, m_strWriteReply);
+    UpdateData(FALSE);
+}
+
+void CDlgModbus::OnReadRegisters()
+{
+    UpdateData(TRUE);
+    if (!ReadyToSend(m_strDeviceAddr, m_bPortOpen, m_strReadCount, res::str::kMsgEnterQuantity))
+        return;
+    Exchange(BuildReadRegistersFrame(ParseDecimal(m_strDeviceAddr.toStdString()),
+                                     HexByte(m_cbReadReg.GetWindowText()), HexByte(m_strReadCount)),
+             m_strReadSent, m_strReadReply);
+    UpdateData(FALSE);
+}
+
+// ---- Register-name labels ----
+
+void CDlgModbus::OnEditChangeWriteReg()
+{
+    UpdateData(TRUE);
+    ShowRegisterName(m_stWriteRegName, WriteRegisterTable(), m_cbWriteReg.GetWindowText());
+}
+
+void CDlgModbus::OnSelChangeWriteReg()
+{
+    UpdateData(TRUE);
+    ShowRegisterName(m_stWriteRegName, WriteRegisterTable(), SelectedEntryText(m_cbWriteReg));
+}
+
+void CDlgModbus::OnEditChangeReadReg()
+{
+    UpdateData(TRUE);
+    ShowRegisterName(m_stReadRegName, ReadRegisterTable(), m_cbReadReg.GetWindowText());
+}
+
+void CDlgModbus::OnSelChangeReadReg()
+{
+    UpdateData(TRUE);
+    ShowRegisterName(m_stReadRegName, ReadRegisterTable(), SelectedEntryText(m_cbReadReg));
 }

@@ -53,4 +53,17 @@ protected:
     void DeclareMessageMap() override;
     void DoDataExchange(CDataExchange* pDX) override;
     BOOL OnInitDialog() override;
+
+    // Link commands: the serial open/close toggle and the TCP connection.
+    void OnOpenPort();
+    void OnConnectDevice();
+
+    // Register commands: one request, then whatever bytes come back.
+    void OnWriteRegister();
+    void OnReadRegisters();
+    // Register-name labels beside the two register boxes.
+    void OnEditChangeWriteReg();
+    void OnSelChangeWriteReg();
+    void OnEditChangeReadReg();
+    void OnSelChangeReadReg();
 };
