@@ -42,6 +42,9 @@ int OpenComPort(const char* path, int baud, int parity);
 // Purges and closes the held port; nonzero when one was closed.
 int CloseComPort();
 
+// Whether a serial port is held now, for commands that must not send blind.
+bool IsComPortOpen();
+
 // Bytes written (fewer when the write time-out expired), or -1 with no port
 // held or on failure.
 int ComWrite(const void* data, int len);

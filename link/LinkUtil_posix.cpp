@@ -310,6 +310,8 @@ int CloseComPort()
     return rc == 0 ? 1 : 0;
 }
 
+bool IsComPortOpen() { return g_hComPort >= 0; }
+
 int ComWrite(const void* data, int len)
 {
     if (g_hComPort < 0) return -1;

@@ -122,6 +122,8 @@ int CloseComPort()
     return rc ? 1 : 0;
 }
 
+bool IsComPortOpen() { return g_hComPort != nullptr; }
+
 int ComWrite(const void* data, int len)
 {
     if (g_hComPort == nullptr) return -1;

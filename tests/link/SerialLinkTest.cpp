@@ -247,8 +247,11 @@ TEST_F(SerialLink, NoPortHeldGivesMinusOneAndTouchesNothing)
     EXPECT_TRUE(std::all_of(buf.begin(), buf.end(), [](std::uint8_t b) { return b == 0xAA; }));
 
     PtyPair pair;
+    EXPECT_FALSE(IsComPortOpen());
     ASSERT_EQ(OpenComPort(pair.PathA().c_str(), 9600, link_cfg::kParityNone), 1);
+    EXPECT_TRUE(IsComPortOpen());
     EXPECT_EQ(CloseComPort(), 1);
+    EXPECT_FALSE(IsComPortOpen());
     EXPECT_EQ(ComRead(buf.data(), kReadSize), -1) << "after close";
     EXPECT_EQ(ComWrite(buf.data(), kReadSize), -1) << "after close";
 }
@@ -278,6 +281,7 @@ TEST_F(SerialLink, ReopenClosesTheHeldPortFirst)
     EXPECT_EQ(OpenComPort(missing.c_str(), 9600, link_cfg::kParityNone), 0);
     const std::uint8_t byte = 0x01;
     EXPECT_EQ(ComWrite(&byte, 1), -1) << "a failed reopen leaves no port held";
+    EXPECT_FALSE(IsComPortOpen());
     EXPECT_EQ(ProbeComPort(second.NameA()), 1);
 }
 
