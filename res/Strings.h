@@ -42,6 +42,8 @@ inline constexpr std::string_view kMsgEnterQuantity = "请填写数量";
 // ---- Write multiple registers ----
 inline constexpr std::string_view kDjcqCaption = "写多寄存器";
 inline constexpr std::string_view kMsgWriteDataEmpty = "写入数据不能为空";
+// A register count below 0 or above the largest the dialog writes.
+inline constexpr std::string_view kMsgQuantityError = "数量错误";
 
 // ---- Batch frame generator ----
 inline constexpr std::string_view kPlscCaption = "批量生成";

@@ -6,6 +6,8 @@
 #include "codec/TextNumber.h"
 #include "link/LinkUtil.h"
 #include "res/Strings.h"
+#include "ui/DlgDJCQ.h"
+#include "ui/DlgPLSC.h"
 #include "ui/Exchange.h"
 
 #include <algorithm>
@@ -123,6 +125,8 @@ void CDlgModbus::DeclareMessageMap()
     ON_BN_CLICKED(IDC_BTN_WRITE, &CDlgModbus::OnWriteRegister);
     ON_BN_CLICKED(IDC_BTN_READ, &CDlgModbus::OnReadRegisters);
     ON_BN_CLICKED(IDC_BTN_CONNECT, &CDlgModbus::OnConnectDevice);
+    ON_BN_CLICKED(IDC_BTN_WRITEMULTI, &CDlgModbus::OnWriteMultiple);
+    ON_BN_CLICKED(IDC_BTN_BATCH, &CDlgModbus::OnBatchGenerate);
 }
 
 void CDlgModbus::DoDataExchange(CDataExchange* pDX)
@@ -310,4 +314,24 @@ void CDlgModbus::OnSelChangeReadReg()
 {
     UpdateData(TRUE);
     ShowRegisterName(m_stReadRegName, ReadRegisterTable(), SelectedEntryText(m_cbReadReg));
+}
+
+// ---- Tool dialogs ----
+
+void CDlgModbus::OnWriteMultiple()
+{
+    // Saved first, so an address typed just before the click is the one the
+    // requests go to, not the previous device's.
+    UpdateData(TRUE);
+    CDlgDJCQ dlg;
+    dlg.m_strDeviceAddr = m_strDeviceAddr;
+    dlg.DoModal();
+}
+
+void CDlgModbus::OnBatchGenerate()
+{
+    UpdateData(TRUE);
+    CDlgPLSC dlg;
+    dlg.m_strDeviceAddr = m_strDeviceAddr;
+    dlg.DoModal();
 }

@@ -66,4 +66,8 @@ protected:
     void OnSelChangeWriteReg();
     void OnEditChangeReadReg();
     void OnSelChangeReadReg();
+
+    // The tool dialogs, each given the device address the console shows.
+    void OnWriteMultiple();
+    void OnBatchGenerate();
 };

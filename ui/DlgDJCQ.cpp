@@ -1,0 +1,64 @@
+#include "ui/DlgDJCQ.h"
+
+#include "codec/Crc16.h"
+#include "codec/Requests.h"
+#include "link/LinkUtil.h"
+#include "res/Strings.h"
+#include "ui/Exchange.h"
+
+#include <string>
+#include <vector>
+
+CDlgDJCQ::CDlgDJCQ(QWidget* pParent) : CDialog(IDD, pParent) {}
+
+CDlgDJCQ::~CDlgDJCQ() = default;
+
+void CDlgDJCQ::DeclareMessageMap()
+{
+    ON_BN_CLICKED(IDC_DJCQ_WRITE, &CDlgDJCQ::OnWrite);
+}
+
+void CDlgDJCQ::DoDataExchange(CDataExchange* pDX)
+{
+    CDialog::DoDataExchange(pDX);
+    DDX_Text(pDX, IDC_DJCQ_REGADDR, m_strRegAddr);
+    DDX_Text(pDX, IDC_DJCQ_QUANTITY, m_strQuantity);
+    DDX_Text(pDX, IDC_DJCQ_RECVDATA, m_strRecvData);
+    DDX_Text(pDX, IDC_DJCQ_WRITEDATA, m_strWriteData);
+    DDX_Text(pDX, IDC_DJCQ_SENDDATA, m_strSendData);
+}
+
+void CDlgDJCQ::OnWrite()
+{
+    UpdateData(TRUE);
+
+    // Only exactly empty text is refused; a blank reads as 0 below.
+    if (m_strRegAddr.isEmpty() || m_strQuantity.isEmpty()) {
+        AfxMessageBox(ToCString(res::str::kMsgWriteDataEmpty));
+        return;
+    }
+    // Without a port the write would fail unseen while the frame showed as
+    // sent, so refuse as the console's register commands do.
+    if (!IsComPortOpen()) {
+        AfxMessageBox(ToCString(res::str::kMsgConnectFirst));
+        return;
+    }
+
+    // Empty only for a quantity the dialog does not write (below 0 or too
+    // large to allocate sensibly).
+    const std::vector<std::uint8_t> frame =
+        BuildWriteMultipleFromText(m_strDeviceAddr.toStdString(), m_strRegAddr.toStdString(),
+                                   m_strQuantity.toStdString(), m_strWriteData.toStdString());
+    if (frame.empty()) {
+        AfxMessageBox(ToCString(res::str::kMsgQuantityError));
+        return;
+    }
+
+    const int len = static_cast<int>(frame.size());
+    m_strSendData = ToCString(FormatHexBytes(frame.data(), len));
+    m_strRecvData = ToCString(SendAndReceive(frame.data(), len));
+
+    // Both displays change together here; the operator's entries come back
+    // as they were.
+    UpdateData(FALSE);
+}
