@@ -57,7 +57,13 @@ CDialog::CDialog(int nIDTemplate, QWidget* pParentWnd)
 {
 }
 
-CDialog::~CDialog() = default;
+CDialog::~CDialog()
+{
+    // The derived dialog is gone: no handler may run while QDialog hides
+    // and destroys the controls.
+    for (const QMetaObject::Connection& c : m_handlers)
+        disconnect(c);
+}
 
 int CDialog::DoModal()
 {
@@ -286,29 +292,29 @@ void CDialog::Map(int nID, Notification code, std::function<void()> handler)
     switch (code) {
     case Notification::Clicked:
         if (auto* button = qobject_cast<QAbstractButton*>(w)) {
-            connect(button, &QAbstractButton::clicked, this, std::move(handler));
+            m_handlers.push_back(connect(button, &QAbstractButton::clicked, this, std::move(handler)));
             mapped = true;
         }
         break;
     case Notification::SelChange:
         if (auto* combo = qobject_cast<ComboBoxWidget*>(w)) {
-            connect(combo, &ComboBoxWidget::selectionChanged, this, std::move(handler));
+            m_handlers.push_back(connect(combo, &ComboBoxWidget::selectionChanged, this, std::move(handler)));
             mapped = true;
         }
         break;
     case Notification::EditChange:
         if (auto* combo = qobject_cast<ComboBoxWidget*>(w)) {
-            connect(combo, &ComboBoxWidget::editTextChanged, this, std::move(handler));
+            m_handlers.push_back(connect(combo, &ComboBoxWidget::editTextChanged, this, std::move(handler)));
             mapped = true;
         }
         break;
     case Notification::Change:
         // Any change of the text, the program's own included.
         if (auto* edit = qobject_cast<QLineEdit*>(w)) {
-            connect(edit, &QLineEdit::textChanged, this, std::move(handler));
+            m_handlers.push_back(connect(edit, &QLineEdit::textChanged, this, std::move(handler)));
             mapped = true;
         } else if (auto* multi = qobject_cast<MultiLineEdit*>(w)) {
-            connect(multi, &QPlainTextEdit::textChanged, this, std::move(handler));
+            m_handlers.push_back(connect(multi, &QPlainTextEdit::textChanged, this, std::move(handler)));
             mapped = true;
         }
         break;
@@ -336,12 +342,14 @@ void CDialog::CenterWindow()
     const QScreen* screen = parent ? parent->screen() : QGuiApplication::primaryScreen();
     if (!screen)
         return;
-    const QRect area = parent ? parent->frameGeometry() : screen->availableGeometry();
-    QRect frame = frameGeometry();
-    frame.moveCenter(area.center());
-    // Never above or left of the screen's work area: the caption stays reachable.
     const QRect avail = screen->availableGeometry();
-    frame.moveLeft(std::max(frame.left(), avail.left()));
-    frame.moveTop(std::max(frame.top(), avail.top()));
-    move(frame.topLeft());
+    const QRect area = parent ? parent->frameGeometry() : avail;
+    // The window frame is not known before the first show; centring the
+    // client area centres the framed window too.
+    QRect client(QPoint(), size());
+    client.moveCenter(area.center());
+    // Never above or left of the work area: the caption stays reachable.
+    client.moveLeft(std::max(client.left(), avail.left()));
+    client.moveTop(std::max(client.top(), avail.top()));
+    setGeometry(client);
 }

@@ -20,6 +20,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <vector>
 
 class CDialog;
 
@@ -110,5 +111,6 @@ private:
     const res::DialogTemplate* m_pTemplate = nullptr;
     std::optional<DialogUnits> m_units;
     std::map<int, std::unique_ptr<CWnd>> m_items;
+    std::vector<QMetaObject::Connection> m_handlers;
     bool m_bPrepared = false;
 };

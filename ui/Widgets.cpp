@@ -50,6 +50,9 @@ ComboBoxWidget::ComboBoxWidget(QWidget* parent) : QComboBox(parent)
     setCompleter(nullptr);
     setDuplicatesEnabled(true);
     lineEdit()->installEventFilter(this);
+    // QComboBox picks the item matching the typed text when the field loses
+    // the focus; here only the operator's choice from the list selects.
+    disconnect(lineEdit(), &QLineEdit::editingFinished, this, nullptr);
 
     connect(lineEdit(), &QLineEdit::textEdited, this, [this] {
         m_curSel = -1;

@@ -1,0 +1,183 @@
+// The application shell: InitInstance runs the console as the one main
+// window and returns FALSE when it closes; F1 in any dialog asks for the
+// dialog's help topic in the page named after the executable.
+#include "app/Kestrel.h"
+#include "res/Resource.h"
+#include "tests/ui/GuiTest.h"
+#include "tests/ui/MessageBoxProbe.h"
+#include "ui/DlgModbus.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTimer>
+#include <QUrl>
+
+#include <gtest/gtest.h>
+
+#include <optional>
+
+namespace {
+
+std::vector<std::string> NoPorts() { return {}; }
+
+enum class CloseBy { Escape, EnterInDeviceAddress, CloseBox };
+
+struct CloseCase {
+    const char* name;
+    CloseBy how;
+};
+
+class InitInstanceRun : public testing::TestWithParam<CloseCase> {
+protected:
+    void SetUp() override { CDlgModbus::SetPortCandidates(&NoPorts); }
+    void TearDown() override { CDlgModbus::SetPortCandidates(nullptr); }
+};
+
+TEST_P(InitInstanceRun, RunsTheConsoleModallyAndEndsWhenItCloses)
+{
+    CDialog* seen = nullptr;
+    bool wasMainWindow = false;
+    QString caption;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        auto* console = dynamic_cast<CDlgModbus*>(QApplication::activeModalWidget());
+        if (!console || !console->isVisible() || seen)
+            return;
+        seen = console;
+        wasMainWindow = theApp.m_pMainWnd == console;
+        caption = console->windowTitle();
+        switch (GetParam().how) {
+        case CloseBy::Escape:
+            PressKey(*console, Qt::Key_Escape);
+            break;
+        case CloseBy::EnterInDeviceAddress:
+            console->GetDlgItem(IDC_ED_DEVICEADDR)->SetFocus();
+            PressKey(*console, Qt::Key_Return);
+            break;
+        case CloseBy::CloseBox:
+            console->close();
+            break;
+        }
+    });
+    poll.start(10);
+    const BOOL result = theApp.InitInstance();
+    poll.stop();
+
+    EXPECT_EQ(result, FALSE);
+    ASSERT_NE(seen, nullptr);
+    EXPECT_TRUE(wasMainWindow);
+    EXPECT_EQ(caption, U("Modbus调试软件 V3"));
+    EXPECT_EQ(theApp.m_pMainWnd, nullptr);  // the console is gone with InitInstance
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+}
+
+INSTANTIATE_TEST_SUITE_P(Ways, InitInstanceRun,
+                         testing::Values(CloseCase{"Escape", CloseBy::Escape},
+                                         CloseCase{"EnterInDeviceAddress", CloseBy::EnterInDeviceAddress},
+                                         CloseCase{"CloseBox", CloseBy::CloseBox}),
+                         [](const testing::TestParamInfo<CloseCase>& info) { return info.param.name; });
+
+TEST(AppObject, IsTheProcessApplication)
+{
+    EXPECT_EQ(AfxGetApp(), &theApp);
+    EXPECT_EQ(AfxGetAppName(), QStringLiteral("app_tests"));
+}
+
+// ---- help ----
+
+struct HelpCase {
+    const char* name;
+    int templateId;
+    Qt::KeyboardModifiers modifiers;
+    bool helpFilePresent;
+    bool viewerStarts;
+    const char* fragment;  // expected topic asked of the viewer, nullptr: none
+    bool failureBox;       // "启动帮助失败。"
+};
+
+class HelpKey : public testing::TestWithParam<HelpCase> {
+protected:
+    void SetUp() override
+    {
+        CDlgModbus::SetPortCandidates(&NoPorts);
+        m_helpFile = theApp.GetHelpFilePath();
+        ASSERT_FALSE(QFileInfo::exists(m_helpFile)) << "stale help file " << m_helpFile.toStdString();
+        if (GetParam().helpFilePresent) {
+            QFile f(m_helpFile);
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+            f.write("<html></html>");
+        }
+        CWinApp::SetHelpViewer([this](const QUrl& url) {
+            m_asked.push_back(url);
+            return GetParam().viewerStarts;
+        });
+    }
+    void TearDown() override
+    {
+        CWinApp::SetHelpViewer(nullptr);
+        QFile::remove(m_helpFile);
+        CDlgModbus::SetPortCandidates(nullptr);
+    }
+
+    QString m_helpFile;
+    std::vector<QUrl> m_asked;
+};
+
+TEST_P(HelpKey, AsksForTheDialogsTopic)
+{
+    const HelpCase& c = GetParam();
+    std::optional<CDlgModbus> console;
+    std::optional<CDialog> tool;
+    CDialog* dlg = nullptr;
+    if (c.templateId == IDD_MODBUS)
+        dlg = &console.emplace();
+    else
+        dlg = &tool.emplace(c.templateId);
+    ASSERT_TRUE(OpenDialog(*dlg));
+
+    MessageBoxProbe probe;
+    PressKey(*dlg, Qt::Key_F1, c.modifiers);
+
+    if (c.fragment) {
+        ASSERT_EQ(m_asked.size(), 1u);
+        EXPECT_TRUE(m_asked[0].isLocalFile());
+        EXPECT_EQ(m_asked[0].toLocalFile(), m_helpFile);
+        EXPECT_EQ(m_asked[0].fragment(), QString::fromLatin1(c.fragment));
+    } else {
+        EXPECT_TRUE(m_asked.empty());
+    }
+    if (c.failureBox) {
+        ASSERT_EQ(probe.Count(), 1);
+        EXPECT_EQ(probe.Last().text, U("启动帮助失败。"));
+        EXPECT_EQ(probe.Last().caption, QStringLiteral("app_tests"));
+        EXPECT_EQ(probe.Last().icon, QMessageBox::Warning);
+        EXPECT_EQ(probe.Last().buttons, QStringList{U("确定")});
+    } else {
+        EXPECT_EQ(probe.Count(), 0);
+    }
+    EXPECT_TRUE(dlg->isVisible());  // help never closes the dialog
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, HelpKey,
+    testing::Values(
+        HelpCase{"ConsoleNoHelpFile", IDD_MODBUS, Qt::NoModifier, false, true, nullptr, true},
+        HelpCase{"ConsoleViewerStarts", IDD_MODBUS, Qt::NoModifier, true, true, "topic-131211", false},
+        HelpCase{"ConsoleViewerFails", IDD_MODBUS, Qt::NoModifier, true, false, "topic-131211", true},
+        HelpCase{"WriteMultipleTopic", IDD_DJCQ, Qt::NoModifier, true, true, "topic-131210", false},
+        HelpCase{"BatchGeneratorTopic", IDD_PLSC, Qt::NoModifier, true, true, "topic-131207", false},
+        HelpCase{"ShiftF1IsNotHelp", IDD_MODBUS, Qt::ShiftModifier, true, true, nullptr, false},
+        HelpCase{"CtrlF1IsNotHelp", IDD_MODBUS, Qt::ControlModifier, true, true, nullptr, false}),
+    [](const testing::TestParamInfo<HelpCase>& info) { return info.param.name; });
+
+TEST(HelpFile, IsTheExecutablesPathWithHtml)
+{
+    const QFileInfo exe(QApplication::applicationFilePath());
+    EXPECT_EQ(theApp.GetHelpFilePath(), exe.dir().filePath(QStringLiteral("app_tests.html")));
+    EXPECT_EQ(CWinApp::HelpTopicUrl(QStringLiteral("/opt/k/Kestrel.html"), 0x20000 + 139).toString(),
+              QStringLiteral("file:///opt/k/Kestrel.html#topic-131211"));
+}
+
+} // namespace

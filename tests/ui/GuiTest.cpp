@@ -1,0 +1,74 @@
+#include "tests/ui/GuiTest.h"
+
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QLineEdit>
+#include <QTest>
+#include <QTimer>
+
+namespace {
+constexpr int kPopupWaitMs = 2000;
+}
+
+bool OpenDialog(CDialog& dlg)
+{
+    if (!dlg.Create())
+        return false;
+    dlg.activateWindow();
+    return QTest::qWaitForWindowExposed(&dlg);
+}
+
+int RunModal(CDialog& dlg, const std::function<void()>& body)
+{
+    QTimer::singleShot(0, &dlg, [&dlg, &body] {
+        if (QTest::qWaitForWindowExposed(&dlg))
+            body();
+        if (dlg.isVisible())
+            dlg.reject();
+    });
+    return dlg.DoModal();
+}
+
+bool PickFromList(ComboBoxWidget* combo, int index)
+{
+    combo->showPopup();
+    QAbstractItemView* view = combo->view();
+    if (!QTest::qWaitFor([view] { return view->isVisible(); }, kPopupWaitMs))
+        return false;
+    const QRect r = view->visualRect(view->model()->index(index, combo->modelColumn()));
+    if (!r.isValid())
+        return false;
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::NoModifier, r.center());
+    return QTest::qWaitFor([view] { return !view->isVisible(); }, kPopupWaitMs);
+}
+
+void TypeInto(QWidget* w, const QString& text)
+{
+    QWidget* target = w;
+    if (auto* combo = qobject_cast<ComboBoxWidget*>(w))
+        target = combo->lineEdit();
+    target->setFocus(Qt::OtherFocusReason);
+    QTest::keyClicks(target, text);
+}
+
+void TypeAtFocus(CDialog& dlg, const QString& text)
+{
+    for (QChar ch : text) {
+        QWidget* target = dlg.focusWidget();
+        QTest::keyClick(target ? target : &dlg, ch.toLatin1());
+    }
+}
+
+void PressKey(CDialog& dlg, Qt::Key key, Qt::KeyboardModifiers modifiers)
+{
+    QWidget* target = dlg.focusWidget();
+    QTest::keyClick(target ? target : &dlg, key, modifiers);
+}
+
+QWidget* FocusedControl(const CDialog& dlg)
+{
+    QWidget* w = dlg.focusWidget();
+    while (w && w->parentWidget() != &dlg)
+        w = w->parentWidget();
+    return w;
+}

@@ -1,0 +1,53 @@
+// Helpers for GUI tests of the dialogs (QT_QPA_PLATFORM=offscreen).
+//
+// Two ways to run a dialog:
+//  - OpenDialog(dlg): builds it from its template, runs OnInitDialog and
+//    shows it without a modal loop; the test then drives the widgets and
+//    reads members directly. Keys that end the dialog hide it and set
+//    dlg.result() (IDOK / IDCANCEL).
+//  - RunModal(dlg, body): the real DoModal(); `body` runs inside the modal
+//    loop and returns DoModal's result. If the body leaves the dialog open,
+//    it is cancelled, so a failing test never hangs.
+//
+// Message boxes the body raises are answered by a MessageBoxProbe armed
+// before the action.
+#pragma once
+
+#include "ui/Dialog.h"
+#include "ui/Widgets.h"
+
+#include <QString>
+
+#include <functional>
+
+// The widget of control `nID` as W, or nullptr.
+template <class W>
+W* Item(const CDialog& dlg, int nID)
+{
+    const CWnd* wnd = dlg.GetDlgItem(nID);
+    return wnd ? qobject_cast<W*>(wnd->GetWidget()) : nullptr;
+}
+
+// Builds, initialises and shows the dialog; false when that failed.
+bool OpenDialog(CDialog& dlg);
+
+int RunModal(CDialog& dlg, const std::function<void()>& body);
+
+// The operator opens the list and clicks item `index`.
+bool PickFromList(ComboBoxWidget* combo, int index);
+
+// The operator types `text` into a combo's field or an edit box.
+void TypeInto(QWidget* w, const QString& text);
+
+// Types `text` key by key into whatever holds the dialog's focus after
+// each key (controls that move the focus on their own).
+void TypeAtFocus(CDialog& dlg, const QString& text);
+
+// Sends one key to the dialog's focus widget, as the keyboard would.
+void PressKey(CDialog& dlg, Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier);
+
+// The control (direct child of the dialog) that holds the focus, or nullptr.
+QWidget* FocusedControl(const CDialog& dlg);
+
+// UTF-8 literal to QString, for readable expectations.
+inline QString U(const char* utf8) { return QString::fromUtf8(utf8); }

@@ -1,0 +1,143 @@
+// The dialogs' keys in a real modal run, and the message boxes answered as
+// an operator would.
+#include "res/Resource.h"
+#include "res/Strings.h"
+#include "tests/ui/GuiTest.h"
+#include "tests/ui/MessageBoxProbe.h"
+#include "ui/DlgModbus.h"
+
+#include <QApplication>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+std::vector<std::string> NoPorts() { return {}; }
+
+struct KeyCase {
+    const char* name;
+    int focusId;
+    Qt::Key key;
+    int result;
+};
+
+class ConsoleKeys : public testing::TestWithParam<KeyCase> {
+protected:
+    void SetUp() override { CDlgModbus::SetPortCandidates(&NoPorts); }
+    void TearDown() override { CDlgModbus::SetPortCandidates(nullptr); }
+};
+
+TEST_P(ConsoleKeys, EndTheModalRun)
+{
+    const KeyCase& c = GetParam();
+    CDlgModbus dlg;
+    bool stillOpenBeforeKey = false;
+    const int result = RunModal(dlg, [&] {
+        stillOpenBeforeKey = dlg.isVisible();
+        dlg.GetDlgItem(c.focusId)->SetFocus();
+        PressKey(dlg, c.key);
+    });
+    EXPECT_TRUE(stillOpenBeforeKey);
+    EXPECT_EQ(result, c.result);
+    EXPECT_FALSE(dlg.isVisible());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Keys, ConsoleKeys,
+    testing::Values(KeyCase{"EscapeInPortBox", IDC_CB_PORT, Qt::Key_Escape, IDCANCEL},
+                    KeyCase{"EscapeOnButton", IDC_BTN_OPENPORT, Qt::Key_Escape, IDCANCEL},
+                    KeyCase{"EnterInDeviceAddress", IDC_ED_DEVICEADDR, Qt::Key_Return, IDOK},
+                    KeyCase{"KeypadEnterInDeviceAddress", IDC_ED_DEVICEADDR, Qt::Key_Enter, IDOK},
+                    KeyCase{"EnterInRegisterBox", IDC_CB_WRITEREG, Qt::Key_Return, IDOK},
+                    KeyCase{"EnterInAddressField", IDC_IP_ADDRESS, Qt::Key_Return, IDOK},
+                    KeyCase{"EnterInReceiveBox", IDC_ED_READREPLY, Qt::Key_Return, IDOK}),
+    [](const testing::TestParamInfo<KeyCase>& info) { return info.param.name; });
+
+TEST(ConsoleClose, CloseBoxIsCancel)
+{
+    CDlgModbus::SetPortCandidates(&NoPorts);
+    CDlgModbus dlg;
+    EXPECT_EQ(RunModal(dlg, [&] { dlg.close(); }), IDCANCEL);
+    CDlgModbus::SetPortCandidates(nullptr);
+}
+
+TEST(ConsoleClose, EnterFetchesTheTypedTextsBeforeClosing)
+{
+    CDlgModbus::SetPortCandidates(&NoPorts);
+    CDlgModbus dlg;
+    const int result = RunModal(dlg, [&] {
+        auto* address = Item<QLineEdit>(dlg, IDC_ED_DEVICEADDR);
+        address->setFocus();
+        address->end(false);
+        QTest::keyClicks(address, QStringLiteral("7"));
+        PressKey(dlg, Qt::Key_Return);
+    });
+    CDlgModbus::SetPortCandidates(nullptr);
+    EXPECT_EQ(result, IDOK);
+    EXPECT_EQ(dlg.m_strDeviceAddr, QStringLiteral("17"));
+}
+
+// ---- message boxes ----
+
+TEST(AfxMessageBox, ShowsTheTextAloneWithOkExclamationAndTheProgramName)
+{
+    MessageBoxProbe probe;
+    const int answer = AfxMessageBox(ToCString(res::str::kMsgConnectFirst));
+    ASSERT_EQ(probe.Count(), 1);
+    const SeenMessageBox& box = probe.Last();
+    EXPECT_EQ(box.text, U("请先连接设备"));
+    EXPECT_EQ(box.caption, QFileInfo(QApplication::applicationFilePath()).completeBaseName());
+    EXPECT_EQ(box.caption, QStringLiteral("ui_tests"));
+    EXPECT_EQ(box.icon, QMessageBox::Warning);
+    EXPECT_EQ(box.buttons, QStringList{U("确定")});
+    EXPECT_EQ(answer, IDOK);
+}
+
+struct QuestionCase {
+    const char* name;
+    QMessageBox::StandardButton press;
+    int result;
+};
+
+class DialogQuestion : public testing::TestWithParam<QuestionCase> {};
+
+TEST_P(DialogQuestion, OverTheModalConsoleAnswersOkOrCancel)
+{
+    CDlgModbus::SetPortCandidates(&NoPorts);
+    CDlgModbus dlg;
+    int answer = 0;
+    MessageBoxProbe probe(GetParam().press);
+    RunModal(dlg, [&] {
+        answer = dlg.MessageBox(ToCString(res::str::kAskClosePort), ToCString(res::str::kAskClosePortCaption),
+                                MB_OKCANCEL | MB_ICONQUESTION);
+        EXPECT_TRUE(dlg.isVisible());  // the question does not end the console
+    });
+    CDlgModbus::SetPortCandidates(nullptr);
+    ASSERT_EQ(probe.Count(), 1);
+    EXPECT_EQ(probe.Last().text, U("是否关闭串口？"));
+    EXPECT_EQ(probe.Last().caption, U("串口"));
+    EXPECT_EQ(probe.Last().icon, QMessageBox::Question);
+    EXPECT_EQ(probe.Last().buttons, (QStringList{U("确定"), U("取消")}));
+    EXPECT_EQ(answer, GetParam().result);
+}
+
+INSTANTIATE_TEST_SUITE_P(Answers, DialogQuestion,
+                         testing::Values(QuestionCase{"Ok", QMessageBox::Ok, IDOK},
+                                         QuestionCase{"Cancel", QMessageBox::Cancel, IDCANCEL}),
+                         [](const testing::TestParamInfo<QuestionCase>& info) { return info.param.name; });
+
+TEST(DialogMessageBox, DefaultCaptionIsTheProgramName)
+{
+    CDialog dlg(IDD_DJCQ);
+    ASSERT_TRUE(OpenDialog(dlg));
+    MessageBoxProbe probe;
+    EXPECT_EQ(dlg.MessageBox(U("写入数据不能为空")), IDOK);
+    ASSERT_EQ(probe.Count(), 1);
+    EXPECT_EQ(probe.Last().caption, QStringLiteral("ui_tests"));
+    EXPECT_EQ(probe.Last().icon, QMessageBox::NoIcon);
+}
+
+} // namespace
