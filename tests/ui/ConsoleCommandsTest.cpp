@@ -193,6 +193,7 @@ struct SettingsRow {
     Choice parity;
     const char* status;  // nullptr: the open is refused
 };
+void PrintTo(const SettingsRow& row, std::ostream* os) { *os << row.name; }
 
 using OpenSettings = ConsoleCommandsTable<SettingsRow>;
 
@@ -311,6 +312,7 @@ struct ExchangeRow {
     const char* sent;
     const char* shown;
 };
+void PrintTo(const ExchangeRow& row, std::ostream* os) { *os << row.name; }
 
 using Exchanges = ConsoleCommandsTable<ExchangeRow>;
 
@@ -401,6 +403,7 @@ struct RefusalRow {
     const char* input;  // value or quantity
     const char* message;
 };
+void PrintTo(const RefusalRow& row, std::ostream* os) { *os << row.name; }
 
 using Refusals = ConsoleCommandsTable<RefusalRow>;
 
@@ -440,6 +443,7 @@ struct LabelRow {
     int label;
     const char* shown;
 };
+void PrintTo(const LabelRow& row, std::ostream* os) { *os << row.name; }
 
 using Labels = ConsoleCommandsTable<LabelRow>;
 
@@ -506,6 +510,7 @@ struct TcpRow {
     Peer peer;     // None: the port field stays empty
     const char* message;  // nullptr: none
 };
+void PrintTo(const TcpRow& row, std::ostream* os) { *os << row.name; }
 
 using TcpConnection = ConsoleCommandsTable<TcpRow>;
 
