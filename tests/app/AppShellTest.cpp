@@ -16,6 +16,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <optional>
 
 namespace {
@@ -28,6 +30,7 @@ struct CloseCase {
     const char* name;
     CloseBy how;
 };
+void PrintTo(const CloseCase& c, std::ostream* os) { *os << c.name; }
 
 class InitInstanceRun : public testing::TestWithParam<CloseCase> {
 protected:
@@ -96,6 +99,7 @@ struct HelpCase {
     const char* fragment;  // expected topic asked of the viewer, nullptr: none
     bool failureBox;       // "启动帮助失败。"
 };
+void PrintTo(const HelpCase& c, std::ostream* os) { *os << c.name; }
 
 class HelpKey : public testing::TestWithParam<HelpCase> {
 protected:

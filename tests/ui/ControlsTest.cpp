@@ -17,6 +17,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 namespace {
 
 std::vector<std::string> NoPorts() { return {}; }
@@ -122,6 +124,20 @@ TEST_F(ComboSemantics, TypingAnItemsTextSelectsNothingAndNothingCompletes)
     EXPECT_EQ(sel.count(), 0);
 }
 
+TEST_F(ComboSemantics, EnterAfterTypingAnItemsTextIsOkNotASelection)
+{
+    auto* combo = Item<ComboBoxWidget>(dlg, IDC_CB_WRITEREG);
+    QSignalSpy sel(combo, &ComboBoxWidget::selectionChanged);
+    combo->lineEdit()->selectAll();
+    TypeInto(combo, QStringLiteral("0B"));
+    PressKey(dlg, Qt::Key_Return);
+    EXPECT_EQ(sel.count(), 0);
+    EXPECT_EQ(dlg.m_cbWriteReg.GetCurSel(), CB_ERR);
+    EXPECT_EQ(combo->count(), 16);  // nothing inserted
+    EXPECT_FALSE(dlg.isVisible());
+    EXPECT_EQ(dlg.result(), IDOK);
+}
+
 TEST_F(ComboSemantics, OutOfRangeSelectionClearsFieldAndFails)
 {
     EXPECT_EQ(dlg.m_cbBaud.SetCurSel(99), CB_ERR);
@@ -142,6 +158,7 @@ struct IpCase {
     const char* typed;
     const char* text;
 };
+void PrintTo(const IpCase& c, std::ostream* os) { *os << c.name; }
 
 class IpAddressTyping : public ConsoleFixture, public testing::WithParamInterface<IpCase> {};
 

@@ -13,6 +13,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 namespace {
 
 std::vector<std::string> NoPorts() { return {}; }
@@ -23,6 +25,7 @@ struct KeyCase {
     Qt::Key key;
     int result;
 };
+void PrintTo(const KeyCase& c, std::ostream* os) { *os << c.name; }
 
 class ConsoleKeys : public testing::TestWithParam<KeyCase> {
 protected:
@@ -101,6 +104,7 @@ struct QuestionCase {
     QMessageBox::StandardButton press;
     int result;
 };
+void PrintTo(const QuestionCase& c, std::ostream* os) { *os << c.name; }
 
 class DialogQuestion : public testing::TestWithParam<QuestionCase> {};
 
