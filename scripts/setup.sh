@@ -12,6 +12,8 @@ PACKAGES=(
   xvfb xauth
   # tests: GoogleTest, pseudo-terminal pairs, a real Modbus RTU peer
   libgtest-dev libgmock-dev socat libmodbus-dev
+  # the Windows link is compile-checked with MinGW
+  g++-mingw-w64-x86-64-posix
   # hardening and measurement
   clang libclang-rt-14-dev libbenchmark-dev
 )
