@@ -257,8 +257,10 @@ std::string ComPortPath(const std::string& name) { return kDevDir + name; }
 
 int ProbeComPort(const std::string& name)
 {
-    // Names are entries directly under /dev; anything else is no port.
-    if (name.empty() || name.find('/') != std::string::npos || name == "." || name == "..") {
+    // Names are entries directly under /dev, or a pseudo-terminal "pts/<n>"
+    // (the demo's simulated module); anything else is no port.
+    const bool pts = IsPtsTarget(kDevDir + name);
+    if (!pts && (name.empty() || name.find('/') != std::string::npos || name == "." || name == "..")) {
         return 0;
     }
     const int fd = OpenExclusive(ComPortPath(name).c_str());

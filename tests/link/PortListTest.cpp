@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -101,6 +102,22 @@ TEST(PortProbe, AnswersOnlyForAFreeTerminal)
     EXPECT_EQ(ProbeComPort("../dev/" + pair.NameA()), 0) << "names are entries directly under /dev";
     EXPECT_EQ(ProbeComPort(0), 0);
     EXPECT_EQ(ProbeComPort(-1), 0);
+}
+
+// The one name with a slash: a pseudo-terminal by number, as the demo lists
+// its simulated module without a link in /dev.
+TEST(PortProbe, TakesAPseudoTerminalByNumberOnly)
+{
+    PtyPair pair;
+    char* target = realpath(pair.PathA().c_str(), nullptr);
+    ASSERT_NE(target, nullptr);
+    const std::string pts = std::string(target).substr(std::string("/dev/").size());
+    free(target);
+    ASSERT_EQ(pts.rfind("pts/", 0), 0u) << pts;
+    EXPECT_EQ(ProbeComPort(pts), 1);
+    EXPECT_EQ(ComPortPath(pts), "/dev/" + pts);
+    for (const char* bad : {"pts/", "pts/ptmx", "pts/1/", "pts/../null", "pts/1a", "pts//1", "./pts/1"})
+        EXPECT_EQ(ProbeComPort(bad), 0) << bad;
 }
 
 TEST(PortProbe, PathIsTheNameUnderDev)
