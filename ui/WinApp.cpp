@@ -12,6 +12,9 @@ namespace {
 
 CWinApp* g_pApp = nullptr;
 
+// Where an installed program's help page is, from the program's folder.
+constexpr const char* kInstalledHelpDir = "../share/kestrel/";
+
 CWinApp::HelpViewer& Viewer()
 {
     static CWinApp::HelpViewer viewer = [](const QUrl& url) { return QDesktopServices::openUrl(url); };
@@ -63,7 +66,13 @@ void CWinApp::WinHelp(DWORD dwData)
 CString CWinApp::GetHelpFilePath() const
 {
     const QFileInfo exe(QCoreApplication::applicationFilePath());
-    return exe.dir().filePath(exe.completeBaseName() + ToCString(res::str::kHelpFileSuffix));
+    const QString name = exe.completeBaseName() + ToCString(res::str::kHelpFileSuffix);
+    const QString beside = exe.dir().filePath(name);
+    // Installed, the program is in bin/ and its page in the shared data folder.
+    const QString installed = QDir::cleanPath(exe.dir().filePath(QString::fromLatin1(kInstalledHelpDir) + name));
+    if (!QFileInfo(beside).isFile() && QFileInfo(installed).isFile())
+        return installed;
+    return beside;
 }
 
 QUrl CWinApp::HelpTopicUrl(const CString& helpFile, DWORD dwData)

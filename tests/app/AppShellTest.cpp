@@ -184,4 +184,73 @@ TEST(HelpFile, IsTheExecutablesPathWithHtml)
               QStringLiteral("file:///opt/k/Kestrel.html#topic-131211"));
 }
 
+// Installed, the program is in bin/ and its page in share/kestrel/; a page
+// beside the program still comes first, and with neither, F1 names the one
+// beside the program (and complains).
+TEST(HelpFile, FallsBackToTheSharedDataFolder)
+{
+    const QDir exeDir = QFileInfo(QApplication::applicationFilePath()).dir();
+    const QString beside = exeDir.filePath(QStringLiteral("app_tests.html"));
+    const QString sharedDir = QDir::cleanPath(exeDir.filePath(QStringLiteral("../share/kestrel")));
+    const QString shared = sharedDir + QStringLiteral("/app_tests.html");
+    ASSERT_FALSE(QFileInfo::exists(beside)) << "stale help file " << beside.toStdString();
+    ASSERT_FALSE(QFileInfo::exists(shared)) << "stale help file " << shared.toStdString();
+    ASSERT_TRUE(QDir().mkpath(sharedDir));
+    struct Cleanup {
+        QString beside, shared, sharedDir;
+        ~Cleanup()
+        {
+            QFile::remove(beside);
+            QFile::remove(shared);
+            QDir().rmpath(sharedDir);  // only the folders left empty
+            CWinApp::SetHelpViewer(nullptr);
+            CDlgModbus::SetPortCandidates(nullptr);
+        }
+    } cleanup{beside, shared, sharedDir};
+    auto place = [](const QString& path, bool present) {
+        QFile f(path);
+        if (!present)
+            return f.remove() || !f.exists();
+        return f.open(QIODevice::WriteOnly) && f.write("<html></html>") > 0;
+    };
+
+    struct Row {
+        const char* name;
+        bool besidePresent;
+        bool sharedPresent;
+        bool expectShared;
+    };
+    const Row rows[] = {
+        {"neither", false, false, false},
+        {"shared only", false, true, true},
+        {"both", true, true, false},
+        {"beside only", true, false, false},
+    };
+    for (const Row& row : rows) {
+        ASSERT_TRUE(place(beside, row.besidePresent)) << row.name;
+        ASSERT_TRUE(place(shared, row.sharedPresent)) << row.name;
+        EXPECT_EQ(theApp.GetHelpFilePath(), row.expectShared ? shared : beside) << row.name;
+    }
+
+    // F1 in the installed layout asks the viewer for the shared page.
+    ASSERT_TRUE(place(beside, false));
+    ASSERT_TRUE(place(shared, true));
+    std::vector<QUrl> asked;
+    CWinApp::SetHelpViewer([&asked](const QUrl& url) {
+        asked.push_back(url);
+        return true;
+    });
+    CDlgModbus::SetPortCandidates(&NoPorts);
+    {
+        CDlgModbus console;
+        ASSERT_TRUE(OpenDialog(console));
+        MessageBoxProbe probe;
+        PressKey(console, Qt::Key_F1);
+        EXPECT_EQ(probe.Count(), 0);
+    }
+    ASSERT_EQ(asked.size(), 1u);
+    EXPECT_EQ(asked[0].toLocalFile(), shared);
+    EXPECT_EQ(asked[0].fragment(), QStringLiteral("topic-131211"));
+}
+
 } // namespace
