@@ -1,0 +1,82 @@
+// The console's "设备连接" against peers on 127.0.0.1 that never answer the
+// handshake or refuse it, and pressed a thousand times against one that
+// accepts: it reports in bounded time and leaks no descriptor.
+#include "tests/faults/FaultConsole.h"
+#include "tests/faults/LoopbackPeer.h"
+
+namespace faults {
+namespace {
+
+class TcpFaults : public FaultConsole {
+protected:
+    void SetUp() override
+    {
+        ASSERT_NO_FATAL_FAILURE(FaultConsole::SetUp());
+        ASSERT_NO_FATAL_FAILURE(TypeLoopbackAddress());
+    }
+};
+
+struct FailureRow {
+    const char* name;
+    LoopbackPeer::Kind kind;
+    std::chrono::milliseconds atLeast;  // shows it was this failure, not another
+    std::chrono::milliseconds within;
+};
+void PrintTo(const FailureRow& row, std::ostream* os) { *os << row.name; }
+
+class TcpFailures : public TcpFaults, public testing::WithParamInterface<FailureRow> {};
+
+TEST_P(TcpFailures, ReportedWithinTheSocketTimeout)
+{
+    const FailureRow& row = GetParam();
+    LoopbackPeer peer(row.kind);
+    ASSERT_FALSE(peer.PortText().isEmpty());
+    Retype(IDC_ED_TCPPORT, peer.PortText());
+
+    MessageBoxProbe probe;
+    const auto t0 = Clock::now();
+    Click(IDC_BTN_CONNECT);
+    const auto took = Clock::now() - t0;
+    ASSERT_EQ(probe.Count(), 1);
+    EXPECT_EQ(probe.Last().text, U("网络设备连接失败"));
+    // The box is up (and answered) inside the click; it adds little.
+    EXPECT_GE(took, row.atLeast) << Ms(took) << " ms";
+    EXPECT_LT(took, row.within) << Ms(took) << " ms";
+    ExpectClosed();  // the serial side is untouched
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Faults, TcpFailures,
+    testing::Values(
+        // Only the 3000 ms send time-out of the socket ends the connect.
+        FailureRow{"BlackHoleListener", LoopbackPeer::BlackHole,
+                   std::chrono::milliseconds(link_cfg::kTcpTimeoutMs) - 100ms, 3500ms + kSchedulingSlack},
+        FailureRow{"RefusedConnection", LoopbackPeer::Refusing, 0ms, 500ms + kSchedulingSlack}),
+    [](const testing::TestParamInfo<FailureRow>& info) { return std::string(info.param.name); });
+
+TEST_F(TcpFaults, ThousandConnectPressesLeakNoDescriptor)
+{
+    constexpr int kPresses = 1000;
+    LoopbackPeer peer(LoopbackPeer::Accepting);
+    ASSERT_FALSE(peer.PortText().isEmpty());
+    Retype(IDC_ED_TCPPORT, peer.PortText());
+
+    MessageBoxProbe probe;
+    // The link keeps the latest attempt's socket: count from the first press.
+    Click(IDC_BTN_CONNECT);
+    int accepted = peer.Accept();
+    const int descriptors = OpenDescriptorCount();
+    for (int i = 1; i < kPresses; ++i) {
+        Click(IDC_BTN_CONNECT);
+        accepted += peer.Accept();
+    }
+    EXPECT_EQ(OpenDescriptorCount(), descriptors);
+    EXPECT_EQ(probe.Count(), 0) << probe.Last().text.toStdString();
+    TcpClose();
+    QTest::qWait(50);  // the last handshakes settle
+    accepted += peer.Accept();
+    EXPECT_EQ(accepted, kPresses) << "every press made one connection";
+}
+
+} // namespace
+} // namespace faults
