@@ -32,7 +32,8 @@ public:
     // operator when the file is missing or no viewer starts.
     virtual void WinHelp(DWORD dwData);
 
-    // The help file: the executable's path with ".html" for its extension.
+    // The help file: the executable's path with ".html" for its extension,
+    // or the installed page in <exe dir>/../share/kestrel when none is there.
     CString GetHelpFilePath() const;
     // The help page's address for a topic: the file with "#topic-<context>".
     static QUrl HelpTopicUrl(const CString& helpFile, DWORD dwData);
