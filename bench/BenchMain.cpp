@@ -1,5 +1,6 @@
 // kestrel-bench: prints the link's timing figures and the cost of the
 // largest inputs the tool dialogs accept.
+#include "bench/BenchStats.h"
 #include "codec/Frames.h"
 #include "codec/Requests.h"
 #include "link/LinkUtil.h"
@@ -9,7 +10,9 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <fcntl.h>
+#include <optional>
 #include <string>
 #include <termios.h>
 #include <thread>
@@ -18,25 +21,12 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-double Ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
-
-struct Stats {
-    double median, p99, worst;
-};
-
-Stats Summarise(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    const auto at = [&](double q) { return v[std::min(v.size() - 1, static_cast<std::size_t>(q * (v.size() - 1) + 0.5))]; };
-    return {at(0.5), at(0.99), v.back()};
-}
-
-void Print(const char* what, const Stats& s, const char* unit = "ms")
-{
-    std::printf("%-58s median %7.3f  p99 %7.3f  worst %7.3f %s\n", what, s.median, s.p99, s.worst, unit);
-}
+using bench::Clock;
+using bench::Ms;
+using bench::Print;
+using bench::Stats;
+using bench::Summarise;
+using bench::Time;
 
 // Opens the far end raw, as a device would drive it.
 int OpenFarEnd(const std::string& path)
@@ -71,18 +61,56 @@ void ReadTimeoutPrecision(int reads)
     close(far);
 }
 
-void EarlyReturn(int reads)
+// The console's end of a line and the far end a device drives: a socat pair
+// as the tests use (one more process between the two ends), or a bare
+// pseudo-terminal whose master stands for the UART: a byte written there has
+// arrived at the port.
+class BenchLine {
+public:
+    explicit BenchLine(bool direct)
+    {
+        if (!direct) {
+            m_pair.emplace();
+            m_portPath = m_pair->PathA();
+            m_far = OpenFarEnd(m_pair->PathB());
+            return;
+        }
+        m_far = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+        if (m_far >= 0 && grantpt(m_far) == 0 && unlockpt(m_far) == 0)
+            m_portPath = ptsname(m_far);
+    }
+    ~BenchLine()
+    {
+        if (m_far >= 0)
+            close(m_far);
+    }
+    BenchLine(const BenchLine&) = delete;
+    BenchLine& operator=(const BenchLine&) = delete;
+
+    const std::string& PortPath() const { return m_portPath; }
+    int Far() const { return m_far; }
+
+private:
+    std::optional<testsupport::PtyPair> m_pair;
+    std::string m_portPath;
+    int m_far = -1;
+};
+
+void EarlyReturn(int reads, bool direct)
 {
-    testsupport::PtyPair pair;
-    const int far = OpenFarEnd(pair.PathB());
-    OpenComPort(pair.PathA().c_str(), 9600, link_cfg::kParityNone);
+    BenchLine line(direct);
+    if (OpenComPort(line.PortPath().c_str(), 9600, link_cfg::kParityNone) != 1) {
+        std::printf("early return: cannot open %s\n", line.PortPath().c_str());
+        return;
+    }
+    const int far = line.Far();
     const RtuRequest reply = BuildWriteRegisterFrame(1, 2, 7);
     std::vector<double> late;
     for (int i = 0; i < reads; ++i) {
         std::atomic<Clock::rep> sentAt{0};
         std::thread device([&] {
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
-            // Stamped before the write: the figure includes the pty's own delivery.
+            // Stamped before the write: the figure includes the line's own delivery.
             sentAt = Clock::now().time_since_epoch().count();
             if (write(far, reply.data(), reply.size()) != static_cast<ssize_t>(reply.size()))
                 sentAt = 0;
@@ -95,22 +123,10 @@ void EarlyReturn(int reads)
             late.push_back(Ms(done - Clock::time_point(Clock::duration(sentAt.load()))));
     }
     char what[96];
-    std::snprintf(what, sizeof what, "early return after the last awaited byte, %zu reads", late.size());
+    std::snprintf(what, sizeof what, "early return after the last awaited byte, %s, %zu reads",
+                  direct ? "bare pty" : "socat pair", late.size());
     Print(what, Summarise(late));
     CloseComPort();
-    close(far);
-}
-
-template <class F>
-Stats Time(int runs, F&& f)
-{
-    std::vector<double> t;
-    for (int i = 0; i < runs; ++i) {
-        const auto t0 = Clock::now();
-        f();
-        t.push_back(Ms(Clock::now() - t0));
-    }
-    return Summarise(t);
 }
 
 void LargestInputs()
@@ -134,8 +150,11 @@ void LargestInputs()
 int main(int argc, char** argv)
 {
     const int reads = argc > 1 ? std::max(1, std::atoi(argv[1])) : 100;
+    bench::PrintLoad("at start");
     ReadTimeoutPrecision(reads);
-    EarlyReturn(reads);
+    EarlyReturn(reads, false);
+    EarlyReturn(reads, true);
     LargestInputs();
+    bench::PrintLoad("at end");
     return 0;
 }

@@ -16,6 +16,8 @@ PACKAGES=(
   g++-mingw-w64-x86-64-posix
   # hardening and measurement
   clang libclang-rt-14-dev libbenchmark-dev
+  # start-up comparison: X client headers for the timer, a Qt serial GUI beside ours
+  libx11-dev cutecom
 )
 
 missing=()
