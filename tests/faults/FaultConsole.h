@@ -13,8 +13,6 @@
 #include "ui/DlgModbus.h"
 #include "ui/Exchange.h"
 
-#include <QApplication>
-#include <QKeyEvent>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
