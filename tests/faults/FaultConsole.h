@@ -8,6 +8,7 @@
 #include "res/Resource.h"
 #include "tests/support/ModbusPeer.h"
 #include "tests/support/PtyPair.h"
+#include "tests/ui/ConsoleOnPair.h"
 #include "tests/ui/GuiTest.h"
 #include "tests/ui/MessageBoxProbe.h"
 #include "ui/DlgModbus.h"
@@ -30,7 +31,9 @@ namespace faults {
 
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
-using testsupport::Bytes;
+using consoletest::Bytes;
+using consoletest::Cmd;
+using consoletest::Hex;
 
 // The longest a register command may block the window: an 8-byte write,
 // the pause and a full 128-byte read.
@@ -41,15 +44,6 @@ constexpr auto kCommandLimit = std::chrono::milliseconds(
 // Room on top for a loaded or sanitized build; a hang is far beyond it.
 constexpr auto kSchedulingSlack = 600ms;
 constexpr auto kRequestWait = 2s;
-
-inline QString Hex(const std::uint8_t* data, std::size_t n)
-{
-    QString out;
-    for (std::size_t i = 0; i < n; ++i)
-        out += QString::asprintf("%02X ", data[i]);
-    return out;
-}
-inline QString Hex(const Bytes& b) { return Hex(b.data(), b.size()); }
 
 inline double Ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
 
@@ -66,38 +60,8 @@ inline int OpenDescriptorCount()
     return n;
 }
 
-inline std::string& ConsolePortName()
-{
-    static std::string name;
-    return name;
-}
-inline std::vector<std::string> ConsolePortList() { return {ConsolePortName()}; }
-
-enum class Cmd { Write, Read };
-
-class FaultConsole : public testing::Test {
+class FaultConsole : public consoletest::ConsoleOnPair {
 protected:
-    void SetUp() override
-    {
-        OfferOnlyThePair();
-        ASSERT_TRUE(OpenDialog(m_dlg));
-    }
-    // The console's start-up finds the A end of the pair and nothing else.
-    void OfferOnlyThePair()
-    {
-        ConsolePortName() = m_pair.NameA();
-        CDlgModbus::SetPortCandidates(&ConsolePortList);
-    }
-    void TearDown() override
-    {
-        CDlgModbus::SetPortCandidates(nullptr);
-        CloseComPort();
-        TcpClose();
-    }
-
-    QString Text(int id) const { return m_dlg.GetDlgItem(id)->GetWindowText(); }
-    void Click(int id) { QTest::mouseClick(Item<QPushButton>(m_dlg, id), Qt::LeftButton); }
-
     static int ReplyBox(Cmd cmd) { return cmd == Cmd::Write ? IDC_ED_WRITEREPLY : IDC_ED_READREPLY; }
     static int SentBox(Cmd cmd) { return cmd == Cmd::Write ? IDC_ED_WRITESENT : IDC_ED_READSENT; }
 
@@ -105,19 +69,8 @@ protected:
     Clock::duration Run(Cmd cmd)
     {
         const auto t0 = Clock::now();
-        Click(cmd == Cmd::Write ? IDC_BTN_WRITE : IDC_BTN_READ);
+        Click(CommandButton(cmd));
         return Clock::now() - t0;
-    }
-
-    // The operator clears the field and types `text`.
-    void Retype(int id, const QString& text)
-    {
-        QWidget* w = m_dlg.GetDlgItem(id)->GetWidget();
-        auto* combo = qobject_cast<ComboBoxWidget*>(w);
-        QLineEdit* edit = combo ? combo->lineEdit() : qobject_cast<QLineEdit*>(w);
-        ASSERT_NE(edit, nullptr);
-        edit->clear();
-        TypeInto(edit, text);
     }
 
     // The operator types 127.0.0.1 into the IP address control, field by field.
@@ -139,20 +92,10 @@ protected:
         EXPECT_EQ(Text(IDC_BTN_OPENPORT), U("关闭串口"));
         EXPECT_TRUE(IsComPortOpen());
     }
-    void ExpectClosed()
-    {
-        EXPECT_EQ(m_dlg.m_bPortOpen, FALSE);
-        EXPECT_EQ(Text(IDC_ST_STATUS), U("串口关闭状态"));
-        EXPECT_EQ(Text(IDC_BTN_OPENPORT), U("打开串口"));
-        EXPECT_FALSE(IsComPortOpen());
-    }
-
-    // The serial toggle with the console's defaults; no message on the way.
+    // The serial toggle with the console's settings, and the open state shown.
     void OpenPort()
     {
-        MessageBoxProbe probe;
-        Click(IDC_BTN_OPENPORT);
-        ASSERT_EQ(probe.Count(), 0) << probe.Last().text.toStdString();
+        ConsoleOnPair::OpenPort();
         ExpectOpen();
     }
     // The serial toggle again, answering the close question with OK.
@@ -164,9 +107,6 @@ protected:
         EXPECT_EQ(probe.Last().text, U("是否关闭串口？"));
         ExpectClosed();
     }
-
-    testsupport::PtyPair m_pair;
-    CDlgModbus m_dlg;
 };
 
 } // namespace faults

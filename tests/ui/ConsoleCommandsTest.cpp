@@ -7,6 +7,7 @@
 #include "tests/support/ModbusPeer.h"
 #include "tests/support/PortHolder.h"
 #include "tests/support/PtyPair.h"
+#include "tests/ui/ConsoleOnPair.h"
 #include "tests/ui/GuiTest.h"
 #include "tests/ui/MessageBoxProbe.h"
 #include "ui/DlgModbus.h"
@@ -33,88 +34,23 @@
 namespace {
 
 using namespace std::chrono_literals;
-using testsupport::Bytes;
+using consoletest::Bytes;
+using consoletest::Cmd;
+using consoletest::Hex;
 
 constexpr auto kNoRequestWait = 150ms;  // several of the raw peer's quiet gaps
 constexpr auto kRequestWait = 2s;
 
-std::string g_consolePort;
-std::vector<std::string> ConsolePort() { return {g_consolePort}; }
-
-QString Hex(const std::uint8_t* data, std::size_t n)
-{
-    QString out;
-    for (std::size_t i = 0; i < n; ++i)
-        out += QString::asprintf("%02X ", data[i]);
-    return out;
-}
-QString Hex(const Bytes& b) { return Hex(b.data(), b.size()); }
-
-enum class Cmd { Write, Read };
-
 // The console on the A end of a fresh pair, listed as its only port.
-class ConsoleCommands : public testing::Test {
+class ConsoleCommands : public consoletest::ConsoleOnPair {
 protected:
-    void SetUp() override
-    {
-        g_consolePort = m_pair.NameA();
-        CDlgModbus::SetPortCandidates(&ConsolePort);
-        ASSERT_TRUE(OpenDialog(m_dlg));
-    }
-    void TearDown() override
-    {
-        CDlgModbus::SetPortCandidates(nullptr);
-        CloseComPort();
-        TcpClose();
-    }
-
-    QString Text(int id) const { return m_dlg.GetDlgItem(id)->GetWindowText(); }
-    void Click(int id) { QTest::mouseClick(Item<QPushButton>(m_dlg, id), Qt::LeftButton); }
-    void Run(Cmd cmd) { Click(cmd == Cmd::Write ? IDC_BTN_WRITE : IDC_BTN_READ); }
-
-    // The operator clears the field (edit box or combo box) and types `text`.
-    void Retype(int id, const QString& text)
-    {
-        QWidget* w = m_dlg.GetDlgItem(id)->GetWidget();
-        auto* combo = qobject_cast<ComboBoxWidget*>(w);
-        QLineEdit* edit = combo ? combo->lineEdit() : qobject_cast<QLineEdit*>(w);
-        ASSERT_NE(edit, nullptr);
-        edit->setFocus(Qt::OtherFocusReason);
-        if (!edit->text().isEmpty()) {
-            edit->selectAll();
-            QTest::keyClick(edit, Qt::Key_Backspace);
-        }
-        // One key event per character: QTest::keyClicks cannot type Chinese.
-        for (QChar ch : text) {
-            QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString(ch));
-            QApplication::sendEvent(edit, &press);
-            QKeyEvent release(QEvent::KeyRelease, Qt::Key_unknown, Qt::NoModifier, QString(ch));
-            QApplication::sendEvent(edit, &release);
-        }
-    }
+    void Run(Cmd cmd) { Click(CommandButton(cmd)); }
 
     void Pick(int id, int index) { ASSERT_TRUE(PickFromList(Item<ComboBoxWidget>(m_dlg, id), index)); }
 
     QString OpenStatus(const char* baud, const char* parity) const
     {
         return QString::fromStdString(m_pair.NameA()) + " " + baud + " 8 " + U(parity) + " 1";
-    }
-
-    void OpenPort()
-    {
-        MessageBoxProbe probe;
-        Click(IDC_BTN_OPENPORT);
-        ASSERT_EQ(probe.Count(), 0) << probe.Last().text.toStdString();
-        ASSERT_EQ(m_dlg.m_bPortOpen, TRUE);
-    }
-
-    void ExpectClosed()
-    {
-        EXPECT_EQ(m_dlg.m_bPortOpen, FALSE);
-        EXPECT_EQ(Text(IDC_ST_STATUS), U("串口关闭状态"));
-        EXPECT_EQ(Text(IDC_BTN_OPENPORT), U("打开串口"));
-        const std::uint8_t probe = 0;
-        EXPECT_EQ(ComWrite(&probe, 1), -1) << "a port is held";
     }
 
     // One application message box with this text, answered OK.
@@ -126,9 +62,6 @@ protected:
         EXPECT_EQ(probe.Last().icon, QMessageBox::Warning);
         EXPECT_EQ(probe.Last().buttons, QStringList{U("确定")});
     }
-
-    testsupport::PtyPair m_pair;
-    CDlgModbus m_dlg;
 };
 
 template <class Row>

@@ -21,17 +21,6 @@ namespace {
 std::vector<std::string> g_candidates;
 std::vector<std::string> Candidates() { return g_candidates; }
 
-QStringList Items(CComboBox& cb)
-{
-    QStringList out;
-    for (int i = 0; i < cb.GetCount(); ++i) {
-        CString text;
-        cb.GetLBText(i, text);
-        out << text;
-    }
-    return out;
-}
-
 class ConsoleStartup : public testing::Test {
 protected:
     static void SetUpTestSuite()
@@ -90,7 +79,7 @@ TEST_F(ConsoleStartup, ListsHaveTheirItemsAndSelections)
         SCOPED_TRACE(row.name);
         CComboBox& cb = *members[i];
         ASSERT_EQ(cb.GetWidget(), dlg.GetDlgItem(row.id)->GetWidget());
-        EXPECT_EQ(Items(cb), row.items);
+        EXPECT_EQ(ListItems(cb), row.items);
         EXPECT_EQ(cb.GetCurSel(), row.selected);
         EXPECT_EQ(cb.GetWindowText(), row.items.value(row.selected));
     }

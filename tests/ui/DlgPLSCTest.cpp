@@ -41,16 +41,6 @@ QString Output(const CDialog& dlg) { return Item<MultiLineEdit>(dlg, IDC_PLSC_OU
 
 void PressGenerate(CDialog& dlg) { QTest::mouseClick(Item<QPushButton>(dlg, IDC_PLSC_GENERATE), Qt::LeftButton); }
 
-QStringList Items(const CComboBox& cb)
-{
-    QStringList out;
-    for (int i = 0; i < cb.GetCount(); ++i) {
-        CString text;
-        cb.GetLBText(i, text);
-        out << text;
-    }
-    return out;
-}
 
 class BatchGenerator : public testing::Test {
 protected:
@@ -76,10 +66,10 @@ protected:
 
 TEST_F(BatchGenerator, StartsWithPlayAndModbusAndEmptyBoxes)
 {
-    EXPECT_EQ(Items(m_dlg.m_cbInstruction), QStringList({U("放音"), U("循环放音")}));
+    EXPECT_EQ(ListItems(m_dlg.m_cbInstruction), QStringList({U("放音"), U("循环放音")}));
     EXPECT_EQ(m_dlg.m_cbInstruction.GetCurSel(), kPlay);
     EXPECT_EQ(m_dlg.m_cbInstruction.GetWindowText(), U("放音"));
-    EXPECT_EQ(Items(m_dlg.m_cbType), QStringList({"Modbus", U("普通")}));
+    EXPECT_EQ(ListItems(m_dlg.m_cbType), QStringList({"Modbus", U("普通")}));
     EXPECT_EQ(m_dlg.m_cbType.GetCurSel(), kModbus);
     EXPECT_EQ(m_dlg.m_cbType.GetWindowText(), "Modbus");
     for (int id : {IDC_PLSC_STARTSEG, IDC_PLSC_ENDSEG})

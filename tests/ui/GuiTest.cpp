@@ -2,6 +2,7 @@
 
 #include <QAbstractItemView>
 #include <QApplication>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QTest>
 #include <QTimer>
@@ -49,6 +50,36 @@ void TypeInto(QWidget* w, const QString& text)
         target = combo->lineEdit();
     target->setFocus(Qt::OtherFocusReason);
     QTest::keyClicks(target, text);
+}
+
+void Retype(QWidget* w, const QString& text)
+{
+    auto* combo = qobject_cast<ComboBoxWidget*>(w);
+    QLineEdit* edit = combo ? combo->lineEdit() : qobject_cast<QLineEdit*>(w);
+    if (!edit)
+        return;
+    edit->setFocus(Qt::OtherFocusReason);
+    if (!edit->text().isEmpty()) {
+        edit->selectAll();
+        QTest::keyClick(edit, Qt::Key_Backspace);
+    }
+    for (QChar ch : text) {
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString(ch));
+        QApplication::sendEvent(edit, &press);
+        QKeyEvent release(QEvent::KeyRelease, Qt::Key_unknown, Qt::NoModifier, QString(ch));
+        QApplication::sendEvent(edit, &release);
+    }
+}
+
+QStringList ListItems(const CComboBox& combo)
+{
+    QStringList out;
+    for (int i = 0; i < combo.GetCount(); ++i) {
+        CString text;
+        combo.GetLBText(i, text);
+        out << text;
+    }
+    return out;
 }
 
 void TypeAtFocus(CDialog& dlg, const QString& text)

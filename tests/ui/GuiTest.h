@@ -17,6 +17,7 @@
 #include "ui/Widgets.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 
@@ -38,6 +39,13 @@ bool PickFromList(ComboBoxWidget* combo, int index);
 
 // The operator types `text` into a combo's field or an edit box.
 void TypeInto(QWidget* w, const QString& text);
+
+// The operator clears a combo's field or an edit box and types `text`, one
+// key event per character (QTest::keyClicks cannot type Chinese).
+void Retype(QWidget* w, const QString& text);
+
+// The texts of a combo box's list, in order.
+QStringList ListItems(const CComboBox& combo);
 
 // Types `text` key by key into whatever holds the dialog's focus after
 // each key (controls that move the focus on their own).

@@ -1,0 +1,96 @@
+// The console with the A end of a fresh socat pair as its only port: the
+// fixture the command tests and the fault tests share. The test plays the
+// far end (a libmodbus peer, a raw one, or nobody).
+#pragma once
+
+#include "link/LinkUtil.h"
+#include "res/Resource.h"
+#include "tests/support/ModbusPeer.h"
+#include "tests/support/PtyPair.h"
+#include "tests/ui/GuiTest.h"
+#include "tests/ui/MessageBoxProbe.h"
+#include "ui/DlgModbus.h"
+
+#include <QPushButton>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace consoletest {
+
+using testsupport::Bytes;
+
+enum class Cmd { Write, Read };
+
+// Expected display text, written independently of the codec's renderer.
+inline QString Hex(const std::uint8_t* data, std::size_t n)
+{
+    QString out;
+    for (std::size_t i = 0; i < n; ++i)
+        out += QString::asprintf("%02X ", data[i]);
+    return out;
+}
+inline QString Hex(const Bytes& b) { return Hex(b.data(), b.size()); }
+
+// The name the console's start-up step lists (one pair per test process).
+inline std::string& ConsolePortName()
+{
+    static std::string name;
+    return name;
+}
+inline std::vector<std::string> ConsolePortList() { return {ConsolePortName()}; }
+
+class ConsoleOnPair : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        OfferOnlyThePair();
+        ASSERT_TRUE(OpenDialog(m_dlg));
+    }
+    void TearDown() override
+    {
+        CDlgModbus::SetPortCandidates(nullptr);
+        CloseComPort();
+        TcpClose();
+    }
+
+    // The console's start-up finds the A end of the pair and nothing else.
+    void OfferOnlyThePair()
+    {
+        ConsolePortName() = m_pair.NameA();
+        CDlgModbus::SetPortCandidates(&ConsolePortList);
+    }
+
+    QString Text(int id) const { return m_dlg.GetDlgItem(id)->GetWindowText(); }
+    void Click(int id) { QTest::mouseClick(Item<QPushButton>(m_dlg, id), Qt::LeftButton); }
+    static int CommandButton(Cmd cmd) { return cmd == Cmd::Write ? IDC_BTN_WRITE : IDC_BTN_READ; }
+    void Retype(int id, const QString& text) { ::Retype(m_dlg.GetDlgItem(id)->GetWidget(), text); }
+
+    // The serial toggle with the console's settings; no message on the way.
+    void OpenPort()
+    {
+        MessageBoxProbe probe;
+        Click(IDC_BTN_OPENPORT);
+        ASSERT_EQ(probe.Count(), 0) << probe.Last().text.toStdString();
+        ASSERT_EQ(m_dlg.m_bPortOpen, TRUE);
+    }
+
+    void ExpectClosed()
+    {
+        EXPECT_EQ(m_dlg.m_bPortOpen, FALSE);
+        EXPECT_EQ(Text(IDC_ST_STATUS), U("串口关闭状态"));
+        EXPECT_EQ(Text(IDC_BTN_OPENPORT), U("打开串口"));
+        EXPECT_FALSE(IsComPortOpen());
+        const std::uint8_t probe = 0;
+        EXPECT_EQ(ComWrite(&probe, 1), -1) << "a port is held";
+    }
+
+    testsupport::PtyPair m_pair;
+    CDlgModbus m_dlg;
+};
+
+} // namespace consoletest
