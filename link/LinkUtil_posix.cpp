@@ -68,10 +68,11 @@ bool StandardBaud(int baud, speed_t* code)
 // Releases a descriptor that OpenExclusive returned. TIOCEXCL outlives our
 // descriptor while someone else (socat, for one) keeps the tty open, and
 // would then lock out a later non-root open: clear it first.
-void CloseExclusive(int fd)
+// close()'s result.
+int CloseExclusive(int fd)
 {
     ioctl(fd, TIOCNXCL);
-    close(fd);  // also drops the flock
+    return close(fd);  // also drops the flock
 }
 
 // Opens a tty for reading and writing so that nobody else can open it while
@@ -98,16 +99,22 @@ int OpenExclusive(const char* path)
     return fd;
 }
 
+// The settings a raw line takes over from the port; everything else (CRTSCTS
+// among them) stays as the port reports it.
+constexpr tcflag_t kRawIflag = IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXON
+                               | IXOFF | IXANY | INPCK;
+constexpr tcflag_t kRawOflag = OPOST | ONLCR | OCRNL;
+constexpr tcflag_t kRawLflag = ECHO | ECHOE | ECHOK | ECHONL | ICANON | ISIG | IEXTEN;
+constexpr tcflag_t kRawCflag = CSIZE | CSTOPB | PARENB | PARODD | CMSPAR | CLOCAL | CREAD;
+
 // Raw 8-bit line: a tty's defaults would alter binary frames (CR/LF
 // translation, XON/XOFF eating 0x11 and 0x13, echo, line editing).
-// Hardware flow control (CRTSCTS) stays as the port reports it.
 void MakeRawLine(termios* t, int parity)
 {
-    t->c_iflag &= ~static_cast<tcflag_t>(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL
-                                         | IXON | IXOFF | IXANY | INPCK);
-    t->c_oflag &= ~static_cast<tcflag_t>(OPOST | ONLCR | OCRNL);
-    t->c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHOE | ECHOK | ECHONL | ICANON | ISIG | IEXTEN);
-    t->c_cflag &= ~static_cast<tcflag_t>(CSIZE | CSTOPB | PARENB | PARODD | CMSPAR);
+    t->c_iflag &= ~kRawIflag;
+    t->c_oflag &= ~kRawOflag;
+    t->c_lflag &= ~kRawLflag;
+    t->c_cflag &= ~kRawCflag;
     t->c_cflag |= CS8 | CLOCAL | CREAD;
     if (parity == link_cfg::kParityOdd) t->c_cflag |= PARENB | PARODD;
     if (parity == link_cfg::kParityEven) t->c_cflag |= PARENB;
@@ -116,20 +123,14 @@ void MakeRawLine(termios* t, int parity)
     t->c_cc[VTIME] = 0;
 }
 
-constexpr tcflag_t kCheckedIflag = IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXON
-                                   | IXOFF | IXANY | INPCK;
-constexpr tcflag_t kCheckedOflag = OPOST | ONLCR | OCRNL;
-constexpr tcflag_t kCheckedLflag = ECHO | ECHOE | ECHOK | ECHONL | ICANON | ISIG | IEXTEN;
-constexpr tcflag_t kCheckedCflag = CSIZE | CSTOPB | PARENB | PARODD | CMSPAR | CLOCAL | CREAD;
-
 // A driver may accept tcsetattr() and quietly drop what it cannot do (a
 // pseudo-terminal drops parity): compare what we asked for with what it kept.
 bool LineKept(const termios& want, const termios& got)
 {
-    return (want.c_iflag & kCheckedIflag) == (got.c_iflag & kCheckedIflag)
-        && (want.c_oflag & kCheckedOflag) == (got.c_oflag & kCheckedOflag)
-        && (want.c_lflag & kCheckedLflag) == (got.c_lflag & kCheckedLflag)
-        && (want.c_cflag & kCheckedCflag) == (got.c_cflag & kCheckedCflag)
+    return (want.c_iflag & kRawIflag) == (got.c_iflag & kRawIflag)
+        && (want.c_oflag & kRawOflag) == (got.c_oflag & kRawOflag)
+        && (want.c_lflag & kRawLflag) == (got.c_lflag & kRawLflag)
+        && (want.c_cflag & kRawCflag) == (got.c_cflag & kRawCflag)
         && want.c_cc[VMIN] == got.c_cc[VMIN] && want.c_cc[VTIME] == got.c_cc[VTIME];
 }
 
@@ -177,6 +178,36 @@ Clock::time_point Deadline(int len, int multiplierMs, int constantMs)
 // What a transfer that stopped early reports: the bytes moved so far, or -1
 // when none moved (the line hung up or the platform refused).
 int PartialOrFailure(int done) { return done > 0 ? done : -1; }
+
+// Moves `len` bytes on the held port, `step(done)` being one read() or
+// write() from offset `done`, waiting in ppoll() for `event` whenever the
+// descriptor has nothing to give or no room. Ends when all moved, at the
+// deadline (the count so far) or when the line fails (PartialOrFailure).
+template <class Step>
+int Transfer(int len, Clock::time_point deadline, short event, Step step)
+{
+    int done = 0;
+    while (done < len) {
+        const ssize_t n = step(done);
+        if (n > 0) {
+            done += static_cast<int>(n);
+            continue;
+        }
+        if (n == 0 && event == POLLIN) return PartialOrFailure(done);  // end of file: hung up
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && errno != EAGAIN) return PartialOrFailure(done);
+        timespec ts{};
+        if (!Remaining(deadline, &ts)) break;
+        pollfd p{g_hComPort, event, 0};
+        const int r = ppoll(&p, 1, &ts, nullptr);
+        if (r < 0 && errno != EINTR) return PartialOrFailure(done);
+        // A hang-up without the awaited event: nothing more will move.
+        if (r > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL)) && !(p.revents & event)) {
+            return PartialOrFailure(done);
+        }
+    }
+    return done;
+}
 
 // A ttyS entry that the 8250 driver registered without finding a UART.
 bool IsGhostSerialPort(const std::string& name)
@@ -306,8 +337,7 @@ int CloseComPort()
 {
     if (g_hComPort < 0) return 0;
     tcflush(g_hComPort, TCIOFLUSH);
-    ioctl(g_hComPort, TIOCNXCL);
-    const int rc = close(g_hComPort);
+    const int rc = CloseExclusive(g_hComPort);
     g_hComPort = -1;
     return rc == 0 ? 1 : 0;
 }
@@ -320,25 +350,9 @@ int ComWrite(const void* data, int len)
     if (len < 0 || (data == nullptr && len > 0)) return -1;
     const auto* bytes = static_cast<const std::uint8_t*>(data);
     const auto deadline = Deadline(len, link_cfg::kWriteTotalMultiplierMs, link_cfg::kWriteTotalConstantMs);
-    int done = 0;
-    while (done < len) {
-        const ssize_t n = write(g_hComPort, bytes + done, static_cast<std::size_t>(len - done));
-        if (n > 0) {
-            done += static_cast<int>(n);
-            continue;
-        }
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0 && errno != EAGAIN) return PartialOrFailure(done);
-        timespec ts{};
-        if (!Remaining(deadline, &ts)) break;
-        pollfd p{g_hComPort, POLLOUT, 0};
-        const int r = ppoll(&p, 1, &ts, nullptr);
-        if (r < 0 && errno != EINTR) return PartialOrFailure(done);
-        if (r > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL)) && !(p.revents & POLLOUT)) {
-            return PartialOrFailure(done);
-        }
-    }
-    return done;
+    return Transfer(len, deadline, POLLOUT, [&](int done) {
+        return write(g_hComPort, bytes + done, static_cast<std::size_t>(len - done));
+    });
 }
 
 // A hang-up of the far end (a pseudo-terminal whose master went away, a USB
@@ -350,27 +364,9 @@ int ComRead(void* buffer, int size)
     if (size < 0 || (buffer == nullptr && size > 0)) return -1;
     auto* bytes = static_cast<std::uint8_t*>(buffer);
     const auto deadline = Deadline(size, link_cfg::kReadTotalMultiplierMs, link_cfg::kReadTotalConstantMs);
-    int done = 0;
-    while (done < size) {
-        const ssize_t n = read(g_hComPort, bytes + done, static_cast<std::size_t>(size - done));
-        if (n > 0) {
-            done += static_cast<int>(n);
-            continue;
-        }
-        if (n == 0) return PartialOrFailure(done);  // end of file: hung up
-        if (errno == EINTR) continue;
-        if (errno != EAGAIN) return PartialOrFailure(done);
-        timespec ts{};
-        if (!Remaining(deadline, &ts)) break;
-        pollfd p{g_hComPort, POLLIN, 0};
-        const int r = ppoll(&p, 1, &ts, nullptr);
-        if (r < 0 && errno != EINTR) return PartialOrFailure(done);
-        // POLLHUP without POLLIN: nothing more will come.
-        if (r > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL)) && !(p.revents & POLLIN)) {
-            return PartialOrFailure(done);
-        }
-    }
-    return done;
+    return Transfer(size, deadline, POLLIN, [&](int done) {
+        return read(g_hComPort, bytes + done, static_cast<std::size_t>(size - done));
+    });
 }
 
 int TcpConnect(std::string ip, std::string port)
