@@ -4,7 +4,6 @@
 
 #include "link/LinkDetail.h"
 
-#include <cstdio>
 #include <cstring>
 
 #include <winsock2.h>
@@ -17,7 +16,6 @@ SOCKET g_hSocket = INVALID_SOCKET;  // socket of the latest TCP attempt
 
 constexpr int kFirstComPort = 1;
 constexpr int kLastComPort = 29;
-constexpr int kPathBufferLen = 128;
 constexpr DWORD kInQueueBytes = 102400;
 constexpr DWORD kOutQueueBytes = 512;
 constexpr DWORD kPurgeAll = PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR;
@@ -67,15 +65,7 @@ int ProbeComPort(const std::string& name)
     return 1;
 }
 
-int ProbeComPort(int n)
-{
-    char path[kPathBufferLen] = {};
-    std::snprintf(path, sizeof path, "\\\\.\\COM%d", n);
-    HANDLE h = OpenExclusive(path);
-    if (h == INVALID_HANDLE_VALUE) return 0;
-    CloseHandle(h);
-    return 1;
-}
+int ProbeComPort(int n) { return ProbeComPort("COM" + std::to_string(n)); }
 
 int OpenComPort(const char* path, int baud, int parity)
 {
