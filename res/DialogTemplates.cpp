@@ -1,6 +1,7 @@
 #include "res/DialogTemplates.h"
 
 #include "res/Resource.h"
+#include "res/Strings.h"
 
 #include <array>
 
@@ -15,9 +16,6 @@ constexpr std::uint32_t kCombo = kVScroll | kTabStop;
 constexpr std::uint32_t kEdit = kBorder | kAutoHScroll | kTabStop;
 constexpr std::uint32_t kButton = kTabStop;
 constexpr std::uint32_t kGroupBox = 0;
-
-constexpr std::string_view kFontSimSun = kDialogFontFace;
-constexpr int kFontPoints = kDialogFontPoints;
 
 // ---- Console, template 139 ----
 
@@ -39,8 +37,8 @@ constexpr auto kModbusControls = std::to_array<ControlTemplate>({
     {IDC_CB_DATABITS, K::ComboBox, "", {127, 43, 38, 47}, kGrpSerial, kCombo, 0},
     {IDC_STATIC, K::Label, "停止位：", {13, 68, 33, 8}, kGrpSerial, kLabel, IDC_CB_STOPBITS},
     {IDC_CB_STOPBITS, K::ComboBox, "", {48, 65, 42, 42}, kGrpSerial, kCombo, 0},
-    {IDC_ST_STATUS, K::Label, "串口关闭状态", {46, 90, 87, 8}, kGrpSerial, kLabel, 0},
-    {IDC_BTN_OPENPORT, K::PushButton, "打开串口", {110, 63, 53, 16}, kGrpSerial, kButton, 0},
+    {IDC_ST_STATUS, K::Label, str::kStatusPortClosed, {46, 90, 87, 8}, kGrpSerial, kLabel, 0},
+    {IDC_BTN_OPENPORT, K::PushButton, str::kBtnOpenPort, {110, 63, 53, 16}, kGrpSerial, kButton, 0},
     {IDC_STATIC, K::GroupBox, kGrpParams, {9, 208, 162, 38}, "", kGroupBox, 0},
     {IDC_STATIC, K::Label, "设备地址：", {15, 224, 42, 8}, kGrpParams, kLabel, IDC_ED_DEVICEADDR},
     {IDC_ED_DEVICEADDR, K::Edit, "", {58, 222, 34, 14}, kGrpParams, kEdit, 0},
@@ -123,11 +121,11 @@ constexpr auto kPlscControls = std::to_array<ControlTemplate>({
 using namespace dlgstyle;
 
 constexpr auto kTemplates = std::to_array<DialogTemplate>({
-    {IDD_MODBUS, "Modbus调试软件 V3", 477, 293, kFontSimSun, kFontPoints,
+    {IDD_MODBUS, str::kConsoleCaption, 477, 293, kDialogFontFace, kDialogFontPoints,
      kModalFrame | kCaption | kSysMenu | kMinimizeBox | kCenter, kModbusControls, kModbusComboData},
-    {IDD_DJCQ, "写多寄存器", 309, 131, kFontSimSun, kFontPoints,
+    {IDD_DJCQ, str::kDjcqCaption, 309, 131, kDialogFontFace, kDialogFontPoints,
      kModalFrame | kCaption | kSysMenu | kCenter, kDjcqControls, {}},
-    {IDD_PLSC, "批量生成", 268, 257, kFontSimSun, kFontPoints,
+    {IDD_PLSC, str::kPlscCaption, 268, 257, kDialogFontFace, kDialogFontPoints,
      kModalFrame | kCaption | kSysMenu | kCenter, kPlscControls, {}},
 });
 

@@ -53,12 +53,10 @@ inline constexpr std::string_view kFrameTypeModbus = "Modbus";
 inline constexpr std::string_view kFrameTypePlain = "普通";
 inline constexpr std::string_view kHeaderModbus = "Modbus:\r\n";
 inline constexpr std::string_view kHeaderPlain = "普通:\r\n";
-inline constexpr std::string_view kLineEnd = "\r\n";
 inline constexpr std::string_view kMsgStartSegEmpty = "开始段号不能为空";
 inline constexpr std::string_view kMsgEndSegEmpty = "结束段号不能为空";
 inline constexpr std::string_view kMsgSegmentOrder = "段号错误";
 inline constexpr std::string_view kMsgSegmentMax = "段号最大值为200";
-inline constexpr std::string_view kSegmentMax = "200";
 
 // ---- Application shell ----
 inline constexpr std::string_view kMsgHelpFailed = "启动帮助失败。";

@@ -98,7 +98,7 @@ void CDlgPLSC::LimitSegment(CString& segment)
     if (ParseDecimal(segment.toStdString()) <= request::kMaxSegment)
         return;
     AfxMessageBox(ToCString(res::str::kMsgSegmentMax));
-    segment = ToCString(res::str::kSegmentMax);
+    segment = QString::number(request::kMaxSegment);
     // Writing 200 back raises one more change, which passes silently.
     UpdateData(FALSE);
 }
