@@ -119,7 +119,6 @@ bool CDialog::BuildFromTemplate()
 
     using res::ControlKind;
     namespace st = res::style;
-    std::map<int, QWidget*> byId;
     std::vector<std::pair<QWidget*, int>> labels;  // naming widget, named id
     // Children are created in template order: that is the tab order and the
     // order assistive technology walks. Group boxes are siblings, not parents.
@@ -183,7 +182,6 @@ bool CDialog::BuildFromTemplate()
             w->setFocusPolicy(Qt::ClickFocus);
         w->setObjectName(QStringLiteral("IDC_%1").arg(c.id));
         if (c.id != IDC_STATIC) {
-            byId[c.id] = w;
             auto handle = std::make_unique<CWnd>();
             handle->Attach(w, c.id);
             m_items[c.id] = std::move(handle);
@@ -193,16 +191,17 @@ bool CDialog::BuildFromTemplate()
     }
 
     for (const auto& [naming, id] : labels) {
-        const auto it = byId.find(id);
-        if (it == byId.end())
+        const CWnd* item = GetDlgItem(id);
+        if (!item)
             continue;
+        QWidget* named = item->GetWidget();
         const QString name = ControlText(naming);
-        if (auto* ip = qobject_cast<IpAddressWidget*>(it->second))
+        if (auto* ip = qobject_cast<IpAddressWidget*>(named))
             ip->setAccessibleNameAll(name);
         else
-            it->second->setAccessibleName(name);
+            named->setAccessibleName(name);
         if (auto* label = qobject_cast<QLabel*>(naming))
-            label->setBuddy(it->second);
+            label->setBuddy(named);
     }
     return true;
 }
@@ -288,39 +287,31 @@ void CDialog::keyPressEvent(QKeyEvent* event)
 void CDialog::Map(int nID, Notification code, std::function<void()> handler)
 {
     QWidget* w = ItemWidget(this, nID);
-    bool mapped = false;
+    QMetaObject::Connection c;  // stays invalid when the control has no such signal
     switch (code) {
     case Notification::Clicked:
-        if (auto* button = qobject_cast<QAbstractButton*>(w)) {
-            m_handlers.push_back(connect(button, &QAbstractButton::clicked, this, std::move(handler)));
-            mapped = true;
-        }
+        if (auto* button = qobject_cast<QAbstractButton*>(w))
+            c = connect(button, &QAbstractButton::clicked, this, std::move(handler));
         break;
     case Notification::SelChange:
-        if (auto* combo = qobject_cast<ComboBoxWidget*>(w)) {
-            m_handlers.push_back(connect(combo, &ComboBoxWidget::selectionChanged, this, std::move(handler)));
-            mapped = true;
-        }
+        if (auto* combo = qobject_cast<ComboBoxWidget*>(w))
+            c = connect(combo, &ComboBoxWidget::selectionChanged, this, std::move(handler));
         break;
     case Notification::EditChange:
-        if (auto* combo = qobject_cast<ComboBoxWidget*>(w)) {
-            m_handlers.push_back(connect(combo, &ComboBoxWidget::editTextChanged, this, std::move(handler)));
-            mapped = true;
-        }
+        if (auto* combo = qobject_cast<ComboBoxWidget*>(w))
+            c = connect(combo, &ComboBoxWidget::editTextChanged, this, std::move(handler));
         break;
     case Notification::Change:
         // Any change of the text, the program's own included.
-        if (auto* edit = qobject_cast<QLineEdit*>(w)) {
-            m_handlers.push_back(connect(edit, &QLineEdit::textChanged, this, std::move(handler)));
-            mapped = true;
-        } else if (auto* multi = qobject_cast<MultiLineEdit*>(w)) {
-            m_handlers.push_back(connect(multi, &QPlainTextEdit::textChanged, this, std::move(handler)));
-            mapped = true;
-        }
+        if (auto* edit = qobject_cast<QLineEdit*>(w))
+            c = connect(edit, &QLineEdit::textChanged, this, std::move(handler));
+        else if (auto* multi = qobject_cast<MultiLineEdit*>(w))
+            c = connect(multi, &QPlainTextEdit::textChanged, this, std::move(handler));
         break;
     }
-    if (!mapped)
+    if (!c)
         qFatal("Dialog %d: control %d sends no such notification", m_nIDTemplate, nID);
+    m_handlers.push_back(c);
 }
 
 void CDialog::FocusFirstTabStop()
