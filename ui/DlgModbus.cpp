@@ -227,13 +227,9 @@ void CDlgModbus::OnOpenPort()
         return;
     }
     m_cbPort.GetLBText(portSel, m_strPort);
-    int parity = m_cbParity.GetCurSel();
-    if (parity == CB_ERR) {
-        m_strParity = m_cbParity.GetWindowText();
-        parity = ParityFromName(m_strParity);
-    } else {
-        m_cbParity.GetLBText(parity, m_strParity);
-    }
+    // The list holds the names in code order, so a chosen entry reads as its index.
+    m_strParity = ChosenText(m_cbParity);
+    const int parity = ParityFromName(m_strParity);
     const std::string path = ComPortPath(m_strPort.toStdString());
     const int baud = BaudFromText(m_strBaud);
 
