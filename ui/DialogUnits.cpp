@@ -14,7 +14,7 @@ const char* const kCjkFallbacks[] = {
 
 // The platform averages the width of the 52 Latin letters.
 constexpr char kAverageSample[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
-constexpr int kAverageSampleLength = 52;
+constexpr int kAverageSampleLength = static_cast<int>(sizeof kAverageSample - 1);
 constexpr int kUnitsPerCharX = 4;
 constexpr int kUnitsPerCharY = 8;
 

@@ -15,9 +15,11 @@ CWinApp* g_pApp = nullptr;
 // Where an installed program's help page is, from the program's folder.
 constexpr const char* kInstalledHelpDir = "../share/kestrel/";
 
+bool OpenWithDesktop(const QUrl& url) { return QDesktopServices::openUrl(url); }
+
 CWinApp::HelpViewer& Viewer()
 {
-    static CWinApp::HelpViewer viewer = [](const QUrl& url) { return QDesktopServices::openUrl(url); };
+    static CWinApp::HelpViewer viewer = OpenWithDesktop;
     return viewer;
 }
 
@@ -84,6 +86,5 @@ QUrl CWinApp::HelpTopicUrl(const CString& helpFile, DWORD dwData)
 
 void CWinApp::SetHelpViewer(HelpViewer viewer)
 {
-    Viewer() = viewer ? std::move(viewer)
-                      : [](const QUrl& url) { return QDesktopServices::openUrl(url); };
+    Viewer() = viewer ? std::move(viewer) : OpenWithDesktop;
 }
