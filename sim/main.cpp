@@ -1,5 +1,6 @@
 // kestrel-sim: answers the console as the audio module would.
 #include "codec/Crc16.h"
+#include "codec/TextNumber.h"
 #include "sim/ModuleState.h"
 
 #include <modbus/modbus.h>
@@ -93,8 +94,8 @@ int main(int argc, char** argv)
         const bool hasValue = i + 1 < argc;
         if (arg == "--device" && hasValue) device = argv[++i];
         else if (arg == "--link" && hasValue) link = argv[++i];
-        else if (arg == "--slave" && hasValue) slave = std::atoi(argv[++i]);
-        else if (arg == "--baud" && hasValue) baud = std::atoi(argv[++i]);
+        else if (arg == "--slave" && hasValue) slave = ParseDecimal(argv[++i]);
+        else if (arg == "--baud" && hasValue) baud = ParseDecimal(argv[++i]);
         else if (arg == "--parity" && hasValue) parity = argv[++i][0];
         else {
             std::fputs(SimulatorHelp().c_str(), arg == "--help" || arg == "-h" ? stdout : stderr);
