@@ -53,17 +53,13 @@ PtyPair::PtyPair()
     }
 }
 
-PtyPair::~PtyPair()
-{
-    StopProcess(m_pid, SIGTERM);
-    m_pid = -1;
-    unlink(PathA().c_str());
-    unlink(PathB().c_str());
-}
+PtyPair::~PtyPair() { Stop(SIGTERM); }
 
-void PtyPair::Kill()
+void PtyPair::Kill() { Stop(SIGKILL); }
+
+void PtyPair::Stop(int signal)
 {
-    StopProcess(m_pid, SIGKILL);
+    StopProcess(m_pid, signal);
     m_pid = -1;
     unlink(PathA().c_str());
     unlink(PathB().c_str());

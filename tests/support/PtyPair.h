@@ -35,6 +35,8 @@ public:
     bool Running() const;
 
 private:
+    void Stop(int signal);  // socat gets `signal`; the links go
+
     std::string m_nameA;
     std::string m_nameB;
     mutable pid_t m_pid = -1;  // -1 once socat has ended and was reaped
