@@ -20,7 +20,8 @@
 
 namespace {
 
-pid_t g_socat = -1;
+// Read by the signal handler, so every access goes to memory.
+volatile pid_t g_socat = -1;
 
 void StopSocat()
 {
