@@ -5,7 +5,7 @@
 # Needs root (socat links under /dev). BENCH_RUNS scales the repetitions.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/setup.sh
+bash scripts/setup.sh ci
 BUILD_DIR=${BUILD_DIR:-build}
 cmake -S . -B "$BUILD_DIR" -G Ninja >/dev/null
 cmake --build "$BUILD_DIR" --target Kestrel kestrel-bench kestrel-bench-gui kestrel-startup

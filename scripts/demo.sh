@@ -13,7 +13,7 @@ if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
   exit 1
 fi
 
-bash scripts/setup.sh
+bash scripts/setup.sh run
 bash scripts/build.sh
 BUILD_DIR=${BUILD_DIR:-build}
 exec "$BUILD_DIR/app/kestrel-demo"

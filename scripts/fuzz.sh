@@ -3,7 +3,7 @@
 # (default 30) from the committed seed corpus. A crash fails the run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/setup.sh
+bash scripts/setup.sh ci
 SECONDS_EACH=${FUZZ_SECONDS:-30}
 cmake -S . -B build-fuzz -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DKESTREL_FUZZ=ON \
   -DKESTREL_WITH_GUI=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null

@@ -4,7 +4,7 @@
 # display (the real xcb platform on Xvfb), whether or not a display exists.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/setup.sh
+bash scripts/setup.sh run
 bash scripts/build.sh
 BUILD_DIR=${BUILD_DIR:-build}
 xvfb-run -a -s "-screen 0 1280x1024x24" "$BUILD_DIR/app/kestrel-screenshot" --walkthrough "$(pwd)/docs"

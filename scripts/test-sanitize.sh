@@ -3,7 +3,7 @@
 # detection on) in build-asan/ and runs every test there. Any report fails.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/setup.sh
+bash scripts/setup.sh test
 BUILD_DIR=build-asan bash scripts/build.sh -DKESTREL_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
 export QT_QPA_PLATFORM=offscreen
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1:detect_stack_use_after_return=1
