@@ -2,7 +2,7 @@
 // and the program ends when it closes.
 #pragma once
 
-#include "ui/WinApp.h"
+#include "framework/WinApp.h"
 
 class CKestrelApp : public CWinApp {
 public:

@@ -7,12 +7,12 @@
 // <dir>/console.png (port open, volume 7 written and read back),
 // <dir>/write-multiple.png and <dir>/batch.png.
 #include "app/Demo.h"
+#include "framework/Afx.h"
+#include "framework/qt/Widgets.h"
 #include "res/Resource.h"
-#include "ui/Afx.h"
 #include "ui/DlgDJCQ.h"
 #include "ui/DlgModbus.h"
 #include "ui/DlgPLSC.h"
-#include "ui/Widgets.h"
 
 #include <QApplication>
 #include <QDir>

@@ -4,16 +4,16 @@
 // for the largest inputs their boxes accept. Runs offscreen unless told.
 #include "bench/BenchStats.h"
 #include "codec/Frames.h"
+#include "framework/Afx.h"
+#include "framework/qt/Widgets.h"
 #include "link/LinkUtil.h"
 #include "res/Resource.h"
 #include "tests/support/ModbusPeer.h"
 #include "tests/support/PtyPair.h"
-#include "ui/Afx.h"
 #include "ui/DlgDJCQ.h"
 #include "ui/DlgModbus.h"
 #include "ui/DlgPLSC.h"
 #include "ui/Exchange.h"
-#include "ui/Widgets.h"
 
 #include <QApplication>
 #include <QLineEdit>

@@ -4,7 +4,7 @@
 #pragma once
 
 #include "res/Resource.h"
-#include "ui/Dialog.h"
+#include "framework/Dialog.h"
 
 class CDlgPLSC : public CDialog {
 public:

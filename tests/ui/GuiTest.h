@@ -13,8 +13,8 @@
 // before the action.
 #pragma once
 
-#include "ui/Dialog.h"
-#include "ui/Widgets.h"
+#include "framework/Dialog.h"
+#include "framework/qt/Widgets.h"
 
 #include <QString>
 #include <QStringList>

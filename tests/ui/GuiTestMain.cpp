@@ -1,6 +1,6 @@
 // main() of the GUI test programs: a QApplication with Qt's Chinese texts
 // for standard buttons and the dialog font, as the program has them.
-#include "ui/Afx.h"
+#include "framework/Afx.h"
 
 #include <QApplication>
 

@@ -3,7 +3,7 @@
 // answers with the method names the dialogs are written with.
 #pragma once
 
-#include "ui/Afx.h"
+#include "framework/Afx.h"
 
 #include <QPointer>
 #include <QWidget>

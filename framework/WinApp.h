@@ -2,7 +2,7 @@
 // It runs the start-up step and owns the Help command.
 #pragma once
 
-#include "ui/Afx.h"
+#include "framework/Afx.h"
 
 #include <QUrl>
 

@@ -1,7 +1,7 @@
-#include "ui/Afx.h"
+#include "framework/Afx.h"
 
+#include "framework/qt/DialogUnits.h"
 #include "res/DialogTemplates.h"
-#include "ui/DialogUnits.h"
 
 #include <QApplication>
 #include <QFileInfo>

@@ -8,11 +8,11 @@
 // F1 asks the application for help on the dialog's topic.
 #pragma once
 
+#include "framework/Afx.h"
+#include "framework/Controls.h"
+#include "framework/qt/DialogUnits.h"
 #include "res/DialogTemplates.h"
 #include "res/Resource.h"
-#include "ui/Afx.h"
-#include "ui/Controls.h"
-#include "ui/DialogUnits.h"
 
 #include <QDialog>
 

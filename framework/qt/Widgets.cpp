@@ -1,4 +1,4 @@
-#include "ui/Widgets.h"
+#include "framework/qt/Widgets.h"
 
 #include <QAbstractButton>
 #include <QAbstractItemView>

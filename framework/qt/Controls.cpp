@@ -1,6 +1,6 @@
-#include "ui/Controls.h"
+#include "framework/Controls.h"
 
-#include "ui/Widgets.h"
+#include "framework/qt/Widgets.h"
 
 #include <QAbstractButton>
 #include <QAbstractItemView>

@@ -1,7 +1,7 @@
-#include "ui/Dialog.h"
+#include "framework/Dialog.h"
 
-#include "ui/WinApp.h"
-#include "ui/Widgets.h"
+#include "framework/WinApp.h"
+#include "framework/qt/Widgets.h"
 
 #include <QGroupBox>
 #include <QGuiApplication>

@@ -1,4 +1,4 @@
-#include "ui/DialogUnits.h"
+#include "framework/qt/DialogUnits.h"
 
 #include <QFontDatabase>
 #include <QFontMetrics>

@@ -1,4 +1,4 @@
-#include "ui/WinApp.h"
+#include "framework/WinApp.h"
 
 #include "res/Resource.h"
 #include "res/Strings.h"
