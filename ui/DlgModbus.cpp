@@ -11,6 +11,7 @@
 #include "ui/Exchange.h"
 
 #include <algorithm>
+#include <limits>
 
 namespace {
 
@@ -29,13 +30,20 @@ void AddCodes(CComboBox& combo, std::span<const RegisterEntry> table)
 
 // Rate of the baud-rate text: a plain positive decimal number (digits only,
 // as an adapter's odd rate such as 250000 is typed), else 0. A rate is never
-// guessed from text like "96OO" or "9600 baud".
+// guessed from text like "96OO" or "9600 baud", nor from a number past the
+// int range, which would otherwise open at a rate nobody typed.
 int BaudFromText(const CString& text)
 {
     const std::string s = text.toStdString();
     if (s.empty() || !std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; }))
         return 0;
-    return std::max(ParseDecimal(s), 0);
+    long long rate = 0;
+    for (char c : s) {
+        rate = rate * 10 + (c - '0');
+        if (rate > std::numeric_limits<int>::max())
+            return 0;
+    }
+    return static_cast<int>(rate);
 }
 
 // Parity code of a parity name: its index in the list, or -1 when the text

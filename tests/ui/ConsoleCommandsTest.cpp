@@ -158,6 +158,9 @@ INSTANTIATE_TEST_SUITE_P(
     // link reports as a failed open.
     testing::Values(SettingsRow{"ListedRate", {3}, {0}, " 19200 8 无校验 1"},
                     SettingsRow{"TypedRateOffTheList", {-1, "250000"}, {}, " 250000 8 无校验 1"},
+                    SettingsRow{"LargestIntRate", {-1, "2147483647"}, {}, " 2147483647 8 无校验 1"},
+                    SettingsRow{"RatePastTheIntRange", {-1, "2147483648"}, {}, nullptr},
+                    SettingsRow{"TwentyDigitRate", {-1, "12345678901234567890"}, {}, nullptr},
                     SettingsRow{"TypedParityName", {}, {-1, "无校验"}, " 9600 8 无校验 1"},
                     SettingsRow{"RateWithLetters", {-1, "96OO"}, {}, nullptr},
                     SettingsRow{"RateWithTrailingBlank", {-1, "9600 "}, {}, nullptr},
