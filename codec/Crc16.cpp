@@ -29,6 +29,22 @@ std::uint16_t CalcCrc16(const std::uint8_t* data, int len, std::uint16_t* out)
     return crc;
 }
 
+void CloseWithCrc16(std::span<std::uint8_t> frame)
+{
+    if (frame.size() < 2)
+        return;
+    const std::size_t body = frame.size() - 2;
+    const std::uint16_t crc = CalcCrc16(frame.data(), static_cast<int>(body), nullptr);
+    frame[body] = static_cast<std::uint8_t>(crc & 0xFFu);
+    frame[body + 1] = static_cast<std::uint8_t>(crc >> 8);
+}
+
+void AppendCrc16(std::vector<std::uint8_t>& bytes)
+{
+    bytes.resize(bytes.size() + 2);
+    CloseWithCrc16(bytes);
+}
+
 std::string FormatHexBytes(const std::uint8_t* data, int len)
 {
     static constexpr char kDigits[] = "0123456789ABCDEF";

@@ -11,15 +11,6 @@ constexpr std::uint8_t Low8(int v)
     return static_cast<std::uint8_t>(static_cast<unsigned>(v) & 0xFFu);
 }
 
-// The CRC covers every byte before it; its low byte goes first on the wire.
-void CloseWithCrc(std::uint8_t* frame, std::size_t bodyLen)
-{
-    std::uint16_t crc = 0;
-    CalcCrc16(frame, static_cast<int>(bodyLen), &crc);
-    frame[bodyLen] = static_cast<std::uint8_t>(crc & 0xFF);
-    frame[bodyLen + 1] = static_cast<std::uint8_t>(crc >> 8);
-}
-
 RtuRequest BuildSixByteRequest(int deviceAddr, std::uint8_t function, int reg, int word)
 {
     RtuRequest f{};
@@ -29,7 +20,7 @@ RtuRequest BuildSixByteRequest(int deviceAddr, std::uint8_t function, int reg, i
     f[3] = Low8(reg);
     f[4] = 0x00;
     f[5] = Low8(word);
-    CloseWithCrc(f.data(), frame::kRtuRequestLen - frame::kCrcLen);
+    CloseWithCrc16(f);
     return f;
 }
 
@@ -62,7 +53,7 @@ std::vector<std::uint8_t> BuildWriteMultipleFrame(int deviceAddr, int firstReg, 
     const std::size_t used = std::min(values.size(), static_cast<std::size_t>(n));
     for (std::size_t k = 0; k < used; ++k)
         f[frame::kWriteMultipleHeaderLen + 2 * k + 1] = Low8(values[k]);
-    CloseWithCrc(f.data(), len - frame::kCrcLen);
+    CloseWithCrc16(f);
     return f;
 }
 

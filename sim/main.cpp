@@ -135,10 +135,7 @@ int main(int argc, char** argv)
                 continue;
             modbus_send_raw_request(ctx, reply.data(), static_cast<int>(reply.size()));
             std::vector<std::uint8_t> wire = reply;
-            std::uint16_t crc = 0;
-            CalcCrc16(wire.data(), static_cast<int>(wire.size()), &crc);
-            wire.push_back(static_cast<std::uint8_t>(crc & 0xFF));
-            wire.push_back(static_cast<std::uint8_t>(crc >> 8));
+            AppendCrc16(wire);
             Log("->", wire.data(), static_cast<int>(wire.size()));
         } else if (rc == 0) {
             Note("   (ignored: a frame for another slave address)");

@@ -42,6 +42,23 @@ TEST(CalcCrc16, NonPositiveLengthProcessesNothing)
     EXPECT_EQ(CalcCrc16(bytes, -5, &slot), 0xFFFF);
 }
 
+// Write of 5 to register 1 of device 1: 01 06 00 01 00 05, CRC 0x0918 sent as 18 09.
+TEST(CrcOnTheWire, LowByteGoesFirst)
+{
+    std::vector<std::uint8_t> frame{0x01, 0x06, 0x00, 0x01, 0x00, 0x05};
+    AppendCrc16(frame);
+    EXPECT_EQ(frame, (std::vector<std::uint8_t>{0x01, 0x06, 0x00, 0x01, 0x00, 0x05, 0x18, 0x09}));
+
+    std::uint8_t closed[] = {0x01, 0x06, 0x00, 0x01, 0x00, 0x05, 0xAA, 0xAA};
+    CloseWithCrc16(closed);
+    EXPECT_EQ(closed[6], 0x18);
+    EXPECT_EQ(closed[7], 0x09);
+
+    std::uint8_t one[] = {0x5A};
+    CloseWithCrc16(one);  // too short for a CRC: untouched
+    EXPECT_EQ(one[0], 0x5A);
+}
+
 TEST(CrcStep, OnlyLowBitsOfByteAndCrcCount)
 {
     for (int crc : {0x0000, 0xFFFF, 0x1234, 0xA001}) {

@@ -71,10 +71,7 @@ Bytes ReadRegistersReply(int slave, std::initializer_list<std::uint16_t> values)
         reply.push_back(static_cast<std::uint8_t>(v >> 8));
         reply.push_back(static_cast<std::uint8_t>(v & 0xFF));
     }
-    std::uint16_t crc = 0;
-    CalcCrc16(reply.data(), static_cast<int>(reply.size()), &crc);
-    reply.push_back(static_cast<std::uint8_t>(crc & 0xFF));  // low byte first on the wire
-    reply.push_back(static_cast<std::uint8_t>(crc >> 8));
+    AppendCrc16(reply);
     return reply;
 }
 

@@ -27,10 +27,7 @@ std::string Hex(const Bytes& b) { return FormatHexBytes(b.data(), static_cast<in
 
 Bytes WithCrc(Bytes body)
 {
-    std::uint16_t crc = 0;
-    CalcCrc16(body.data(), static_cast<int>(body.size()), &crc);
-    body.push_back(static_cast<std::uint8_t>(crc & 0xFF));
-    body.push_back(static_cast<std::uint8_t>(crc >> 8));
+    AppendCrc16(body);
     return body;
 }
 
