@@ -5,12 +5,15 @@
 
 #include "link/LinkBaud.h"
 #include "link/LinkDetail.h"
+#include "link/PortLock.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <chrono>
+#include <csignal>
 #include <cstdint>
+#include <cstring>
 #include <set>
 #include <string_view>
 
@@ -29,8 +32,14 @@
 
 namespace {
 
-int g_hComPort = -1;  // the held serial port, -1 when none
+// The held serial port, -1 when none. Also read by the end-of-process
+// release in a signal handler, hence the type.
+volatile sig_atomic_t g_hComPort = -1;
 int g_hSocket = -1;   // socket of the latest TCP attempt, -1 when none
+
+// Our lock file while g_lockHeld: a plain buffer, as the signal handler reads it.
+char g_lockPath[PATH_MAX];
+volatile sig_atomic_t g_lockHeld = 0;
 
 constexpr const char* kDevDir = "/dev/";
 constexpr const char* kSysTtyDir = "/sys/class/tty/";
@@ -209,6 +218,100 @@ int Transfer(int len, Clock::time_point deadline, short event, Step step)
     return done;
 }
 
+// Takes the lock of `path` for the port about to be opened: false when
+// another running process holds it. A folder that takes no lock of ours
+// leaves the port to the exclusive open alone.
+bool LockPort(const char* path)
+{
+    const std::string lock = portlock::PathFor(path);
+    switch (portlock::Acquire(lock)) {
+    case portlock::Take::Held: return false;
+    case portlock::Take::Unwritable: return true;
+    case portlock::Take::Taken: break;
+    }
+    if (lock.size() >= sizeof g_lockPath) {
+        unlink(lock.c_str());  // too long to keep for the release at the end
+        return true;
+    }
+    std::memcpy(g_lockPath, lock.c_str(), lock.size() + 1);
+    g_lockHeld = 1;
+    return true;
+}
+
+void UnlockPort()
+{
+    if (!g_lockHeld) return;
+    unlink(g_lockPath);
+    g_lockHeld = 0;
+}
+
+// Lets go of the held port and its lock. The state is cleared only after the
+// release, so a signal in between repeats harmless steps rather than skipping
+// one. close()'s result, 0 when nothing was held.
+int ReleasePort(bool purge)
+{
+    const int fd = g_hComPort;
+    int rc = 0;
+    if (fd >= 0) {
+        if (purge) tcflush(fd, TCIOFLUSH);
+        rc = CloseExclusive(fd);
+    }
+    g_hComPort = -1;
+    UnlockPort();
+    return rc;
+}
+
+// What the process leaves behind when it ends with the port open: TIOCEXCL
+// outlives it on a tty that someone else keeps open (a socat pair, the
+// simulator), so no later non-root program could open the port; and a lock
+// file would outlive it too. Normal end and the catchable ends release both.
+constexpr int kEndSignals[] = {SIGTERM, SIGINT, SIGHUP};
+struct sigaction g_previousAction[std::size(kEndSignals)];
+
+// Only async-signal-safe calls: ioctl, close, unlink, sigaction, raise.
+void ReleaseOnSignal(int sig)
+{
+    const int saved = errno;
+    const int fd = g_hComPort;
+    if (fd >= 0) {
+        ioctl(fd, TIOCNXCL);
+        close(fd);
+        g_hComPort = -1;
+    }
+    if (g_lockHeld) {
+        unlink(g_lockPath);
+        g_lockHeld = 0;
+    }
+    // Then whatever the signal did before we were here: the default ends the
+    // process by this signal as soon as the handler returns.
+    for (std::size_t i = 0; i < std::size(kEndSignals); ++i) {
+        if (kEndSignals[i] == sig) sigaction(sig, &g_previousAction[i], nullptr);
+    }
+    raise(sig);
+    errno = saved;
+}
+
+// Once, at the first open; a signal the process ignores stays ignored.
+void ReleaseAtEnd()
+{
+    static bool installed = false;
+    if (installed) return;
+    installed = true;
+    for (std::size_t i = 0; i < std::size(kEndSignals); ++i) {
+        struct sigaction current{};
+        if (sigaction(kEndSignals[i], nullptr, &current) != 0 || current.sa_handler == SIG_IGN) continue;
+        g_previousAction[i] = current;
+        struct sigaction ours{};
+        ours.sa_handler = ReleaseOnSignal;
+        sigemptyset(&ours.sa_mask);
+        for (int other : kEndSignals) sigaddset(&ours.sa_mask, other);
+        sigaction(kEndSignals[i], &ours, nullptr);
+    }
+    static struct AtExit {
+        ~AtExit() { ReleasePort(false); }
+    } atExit;
+}
+
 // A ttyS entry that the 8250 driver registered without finding a UART.
 bool IsGhostSerialPort(const std::string& name)
 {
@@ -294,7 +397,9 @@ int ProbeComPort(const std::string& name)
     if (!pts && (name.empty() || name.find('/') != std::string::npos || name == "." || name == "..")) {
         return 0;
     }
-    const int fd = OpenExclusive(ComPortPath(name).c_str());
+    const std::string path = ComPortPath(name);
+    if (portlock::HeldByOther(portlock::PathFor(path))) return 0;
+    const int fd = OpenExclusive(path.c_str());
     if (fd < 0) return 0;
     CloseExclusive(fd);
     return 1;
@@ -310,19 +415,20 @@ int ProbeComPort(int n)
 
 int OpenComPort(const char* path, int baud, int parity)
 {
-    if (g_hComPort >= 0) {
-        CloseExclusive(g_hComPort);  // no purge when reopening
-        g_hComPort = -1;
-    }
+    ReleasePort(false);  // no purge when reopening
+    ReleaseAtEnd();
+    if (path == nullptr || !LockPort(path)) return 0;
     const int fd = OpenExclusive(path);
-    if (fd < 0) return 0;
+    if (fd < 0) {
+        UnlockPort();
+        return 0;
+    }
     g_hComPort = fd;
 
     // Time-outs: link_cfg's totals, applied by ComRead/ComWrite themselves.
 
     if (!ConfigureLine(fd, baud, parity)) {
-        CloseExclusive(fd);
-        g_hComPort = -1;
+        ReleasePort(false);
         return 0;
     }
 
@@ -336,10 +442,7 @@ int OpenComPort(const char* path, int baud, int parity)
 int CloseComPort()
 {
     if (g_hComPort < 0) return 0;
-    tcflush(g_hComPort, TCIOFLUSH);
-    const int rc = CloseExclusive(g_hComPort);
-    g_hComPort = -1;
-    return rc == 0 ? 1 : 0;
+    return ReleasePort(true) == 0 ? 1 : 0;
 }
 
 bool IsComPortOpen() { return g_hComPort >= 0; }

@@ -6,9 +6,12 @@
 #include <csignal>
 #include <stdexcept>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace testsupport {
@@ -37,12 +40,13 @@ std::string ReadLine(int fd)
 }
 } // namespace
 
-PortHolder::PortHolder(const std::string& path, int baud, int parity)
+PortHolder::PortHolder(const std::string& path, int baud, int parity, const std::string& lockFolder)
 {
     int fds[2];
     if (pipe2(fds, O_CLOEXEC) != 0) throw std::runtime_error("PortHolder: pipe failed");
-    m_pid = SpawnProcess({KESTREL_HOLD_PORT_EXE, path, std::to_string(baud), std::to_string(parity)},
-                         fds[1]);
+    std::vector<std::string> argv{KESTREL_HOLD_PORT_EXE, path, std::to_string(baud), std::to_string(parity)};
+    if (!lockFolder.empty()) argv.push_back(lockFolder);
+    m_pid = SpawnProcess(argv, fds[1]);
     close(fds[1]);
     if (m_pid < 0) {
         close(fds[0]);
@@ -60,5 +64,23 @@ PortHolder::PortHolder(const std::string& path, int baud, int parity)
 }
 
 PortHolder::~PortHolder() { StopProcess(m_pid, SIGTERM); }
+
+int PortHolder::End(int signal)
+{
+    if (m_pid <= 0) return -1;
+    kill(m_pid, signal);
+    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::milliseconds(kReportTimeoutMs);
+    int status = 0;
+    while (waitpid(m_pid, &status, WNOHANG) == 0) {
+        if (std::chrono::steady_clock::now() > giveUp) {
+            StopProcess(m_pid, SIGKILL);
+            m_pid = -1;
+            return -1;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    m_pid = -1;
+    return status;
+}
 
 } // namespace testsupport

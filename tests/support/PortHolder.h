@@ -17,8 +17,14 @@ class PortHolder {
 public:
     // Returns once the helper reported its open (at most 5 s); throws
     // std::runtime_error when it cannot be started or says nothing.
-    explicit PortHolder(const std::string& path, int baud = 9600, int parity = 0);
+    // `lockFolder`: where the helper's link keeps its lock files ("": the default).
+    explicit PortHolder(const std::string& path, int baud = 9600, int parity = 0,
+                        const std::string& lockFolder = "");
     ~PortHolder();  // kills the helper, which releases the port
+
+    // Ends the helper by `signal` (SIGUSR1: it returns from main) and reaps
+    // it: its wait status, or -1 when it did not end within 5 s (then killed).
+    int End(int signal);
     PortHolder(const PortHolder&) = delete;
     PortHolder& operator=(const PortHolder&) = delete;
 
