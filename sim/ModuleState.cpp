@@ -110,9 +110,9 @@ usage: kestrel-sim [--device PATH | --link PATH] [--slave N] [--baud N] [--parit
   --baud N       baud rate (default 9600); parity N, E or O (default N); 8 data bits, 1 stop bit
 
 Every request and reply is printed as a hexadecimal line with a time stamp.
-Requests with a bad CRC or another slave address get no reply, as on a real bus;
-after another slave's request, the next frame within 0.5 s is taken for that
-slave's reply and ignored too.
+Frames with a bad CRC or another slave address get no reply, as on a real bus,
+and a broadcast (address 0) is carried out without one. Every frame that
+arrives is logged once, with the reason when it is not answered.
 
 Functions: 06 write single register (standard echo), 03 read holding registers,
 10 write multiple registers (standard reply). Other functions: exception 01;

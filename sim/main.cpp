@@ -2,6 +2,7 @@
 #include "codec/Crc16.h"
 #include "codec/TextNumber.h"
 #include "sim/ModuleState.h"
+#include "sim/RtuFrames.h"
 
 #include <modbus/modbus.h>
 
@@ -13,6 +14,8 @@
 #include <cstring>
 #include <ctime>
 #include <filesystem>
+#include <fcntl.h>
+#include <poll.h>
 #include <string>
 #include <sys/wait.h>
 #include <thread>
@@ -55,6 +58,48 @@ void Note(const char* text)
 {
     std::printf("%s\n", text);
     std::fflush(stdout);
+}
+
+bool WriteAll(int fd, const std::uint8_t* data, std::size_t len)
+{
+    while (len > 0) {
+        const ssize_t n = write(fd, data, len);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0 && errno == EAGAIN) {
+            pollfd p{fd, POLLOUT, 0};
+            poll(&p, 1, rtu::kByteTimeoutMs);
+            continue;
+        }
+        if (n <= 0)
+            return false;
+        data += n;
+        len -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+// Logs a frame that arrived and answers it, or notes why not.
+void Answer(ModuleState& state, int slave, int fd, const std::vector<std::uint8_t>& frame)
+{
+    Log("<-", frame.data(), static_cast<int>(frame.size()));
+    const rtu::Verdict verdict = rtu::Judge(frame, slave);
+    if (verdict != rtu::Verdict::Answer && verdict != rtu::Verdict::Broadcast) {
+        Note(rtu::Note(verdict));
+        return;
+    }
+    std::vector<std::uint8_t> reply = HandleRequest(state, frame.data(), static_cast<int>(frame.size()) - 2);
+    if (verdict == rtu::Verdict::Broadcast) {
+        Note(rtu::Note(verdict));
+        return;
+    }
+    if (reply.empty())
+        return;
+    AppendCrc16(reply);
+    if (WriteAll(fd, reply.data(), reply.size()))
+        Log("->", reply.data(), static_cast<int>(reply.size()));
+    else
+        Note("   (the reply could not be written)");
 }
 
 // Starts socat with two linked pseudo-terminals; returns the module's end.
@@ -124,30 +169,43 @@ int main(int argc, char** argv)
     std::printf("kestrel-sim: slave %d on %s, %d %c 8 1\n", slave, device.c_str(), baud, parity);
     std::fflush(stdout);
 
+    // Frames are taken off the line here rather than by modbus_receive(),
+    // which after another slave's request swallows the next frame as that
+    // slave's reply and logs a frame that never came when none follows.
+    const int fd = modbus_get_socket(ctx);
+    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
+    const int silenceMs = rtu::SilenceMs(baud);
     ModuleState state;
-    std::uint8_t req[MODBUS_RTU_MAX_ADU_LENGTH];
+    std::vector<std::uint8_t> pending;
     for (;;) {
-        const int rc = modbus_receive(ctx, req);
-        if (rc > 0) {
-            Log("<-", req, rc);
-            const std::vector<std::uint8_t> reply = HandleRequest(state, req, rc - 2);
-            if (reply.empty())
-                continue;
-            modbus_send_raw_request(ctx, reply.data(), static_cast<int>(reply.size()));
-            std::vector<std::uint8_t> wire = reply;
-            AppendCrc16(wire);
-            Log("->", wire.data(), static_cast<int>(wire.size()));
-        } else if (rc == 0) {
-            Note("   (ignored: a frame for another slave address)");
-        } else if (errno == EMBBADCRC) {
-            Note("   (ignored: a frame with a bad CRC)");
-        } else if (errno == EMBXILFUN || errno == EMBBADDATA || errno == EMBMDATA) {
-            Note("   (ignored: a frame the module cannot read)");
-            modbus_flush(ctx);
-        } else {
-            std::fprintf(stderr, "kestrel-sim: %s: %s\n", device.c_str(), modbus_strerror(errno));
+        int waitMs = -1;  // nothing pending: wait for the first byte
+        if (!pending.empty())
+            waitMs = rtu::AnnouncedLength(pending) > pending.size() ? rtu::kByteTimeoutMs : silenceMs;
+        pollfd p{fd, POLLIN, 0};
+        const int r = poll(&p, 1, waitMs);
+        if (r < 0 && errno == EINTR)
+            continue;
+        if (r < 0) {
+            std::fprintf(stderr, "kestrel-sim: %s: %s\n", device.c_str(), std::strerror(errno));
             break;
         }
+        if (r > 0) {
+            std::uint8_t chunk[MODBUS_RTU_MAX_ADU_LENGTH];
+            const ssize_t n = read(fd, chunk, sizeof chunk);
+            if (n < 0 && (errno == EINTR || errno == EAGAIN))
+                continue;
+            if (n <= 0) {
+                std::fprintf(stderr, "kestrel-sim: %s: %s\n", device.c_str(),
+                             n == 0 ? "the line hung up" : std::strerror(errno));
+                break;
+            }
+            pending.insert(pending.end(), chunk, chunk + n);
+            if (pending.size() < rtu::kMaxBurstLen)
+                continue;
+        }
+        for (const std::vector<std::uint8_t>& frame : rtu::SplitFrames(pending))
+            Answer(state, slave, fd, frame);
+        pending.clear();
     }
     modbus_close(ctx);
     modbus_free(ctx);

@@ -4,6 +4,7 @@
 #include "codec/Frames.h"
 #include "link/LinkUtil.h"
 #include "sim/ModuleState.h"
+#include "sim/RtuFrames.h"
 #include "tests/support/Process.h"
 #include "tests/support/PtyPair.h"
 
@@ -111,11 +112,94 @@ TEST_F(Simulator, SilentForBadCrcAndOtherSlaves)
     badCrc.back() ^= 0xFF;
     EXPECT_TRUE(Exchange(badCrc).empty());
     EXPECT_TRUE(Exchange(Frame(BuildWriteRegisterFrame(2, 0x02, 9))).empty());
-    // Like a real slave, it takes the next frame after another slave's
-    // request for that slave's reply, until its 0.5 s response time-out.
-    std::this_thread::sleep_for(std::chrono::milliseconds(600));
     // Neither changed the volume, and the module still answers afterwards.
     EXPECT_EQ(Hex(Exchange(Frame(BuildReadRegistersFrame(1, 0x02, 1)))), Hex(WithCrc({0x01, 0x03, 0x02, 0x00, 0x14})));
+}
+
+std::size_t Count(const std::string& text, const std::string& what)
+{
+    std::size_t n = 0;
+    for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
+        ++n;
+    return n;
+}
+
+// Each frame that arrived is logged once, with the true reason, and a frame
+// for another slave costs the next request nothing.
+TEST_F(Simulator, LogsEachFrameOnceAndAnswersTheNextRequest)
+{
+    const Bytes other = Frame(BuildWriteRegisterFrame(2, 0x02, 9));
+    ASSERT_EQ(ComWrite(other.data(), static_cast<int>(other.size())), static_cast<int>(other.size()));
+    std::this_thread::sleep_for(std::chrono::milliseconds(1200));  // past any reply time-out
+    EXPECT_EQ(Count(Log(), "<- 02 06 00 02 00 09 "), 1u) << Log();
+    EXPECT_EQ(Count(Log(), "(ignored: a frame for another slave address)"), 1u) << Log();
+
+    ASSERT_EQ(ComWrite(other.data(), static_cast<int>(other.size())), static_cast<int>(other.size()));
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    const Bytes read = Frame(BuildReadRegistersFrame(1, 0x02, 1));
+    EXPECT_EQ(Hex(Exchange(read)), Hex(WithCrc({0x01, 0x03, 0x02, 0x00, 0x14}))) << Log();
+    EXPECT_EQ(Count(Log(), "(ignored: a frame for another slave address)"), 2u) << Log();
+    EXPECT_EQ(Count(Log(), "<- " + Hex(read)), 1u) << Log();
+}
+
+struct SplitCase {
+    const char* name;
+    Bytes burst;
+    std::vector<std::size_t> lengths;  // of the frames it is cut into
+};
+void PrintTo(const SplitCase& c, std::ostream* os) { *os << c.name; }
+
+Bytes Joined(std::initializer_list<Bytes> parts)
+{
+    Bytes all;
+    for (const Bytes& p : parts) all.insert(all.end(), p.begin(), p.end());
+    return all;
+}
+
+const Bytes kWriteForTwo = Frame(BuildWriteRegisterFrame(2, 0x02, 9));
+const Bytes kReadForOne = Frame(BuildReadRegistersFrame(1, 0x02, 1));
+const Bytes kReadReply = WithCrc({0x01, 0x03, 0x02, 0x00, 0x07});  // 7 bytes, announces nothing
+const Bytes kWriteTwoRegisters = BuildWriteMultipleFrame(1, 0x01, 2, std::vector<int>{3, 2});
+const Bytes kBadCrc = [] { Bytes b = kReadForOne; b.back() ^= 0xFF; return b; }();
+
+class Split : public testing::TestWithParam<SplitCase> {};
+
+TEST_P(Split, CutsABurstIntoItsFrames)
+{
+    std::vector<std::size_t> lengths;
+    for (const Bytes& f : rtu::SplitFrames(GetParam().burst)) lengths.push_back(f.size());
+    EXPECT_EQ(lengths, GetParam().lengths);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Bursts, Split,
+    testing::Values(SplitCase{"OneRequest", kReadForOne, {8}},
+                    SplitCase{"TwoRequestsBackToBack", Joined({kWriteForTwo, kReadForOne}), {8, 8}},
+                    SplitCase{"ReplyOfAnotherSlaveThenRequest", Joined({kReadReply, kReadForOne}), {7, 8}},
+                    SplitCase{"CountedRequest", Joined({kWriteTwoRegisters, kReadForOne}), {13, 8}},
+                    SplitCase{"BadCrcStaysWhole", kBadCrc, {8}},
+                    SplitCase{"Nothing", {}, {}}),
+    [](const testing::TestParamInfo<SplitCase>& info) { return std::string(info.param.name); });
+
+TEST(Verdict, TrueReasonForEachFrame)
+{
+    const std::vector<std::pair<Bytes, rtu::Verdict>> cases = {
+        {kReadForOne, rtu::Verdict::Answer},
+        {kWriteForTwo, rtu::Verdict::OtherSlave},
+        {kBadCrc, rtu::Verdict::BadCrc},
+        {Frame(BuildWriteRegisterFrame(0, 0x02, 9)), rtu::Verdict::Broadcast},
+        {{0x01, 0x03, 0x00}, rtu::Verdict::TooShort},
+    };
+    for (const auto& [frame, verdict] : cases)
+        EXPECT_EQ(rtu::Judge(frame, 1), verdict) << Hex(frame);
+    EXPECT_EQ(rtu::Note(rtu::Verdict::Answer), nullptr);
+}
+
+TEST(Silence, ThreeAndAHalfCharactersOrTheFloor)
+{
+    EXPECT_EQ(rtu::SilenceMs(9600), rtu::kMinSilenceMs);
+    EXPECT_EQ(rtu::SilenceMs(1200), 33);  // 3.5 x 11 bits at 1200 baud: 32.1 ms
+    EXPECT_EQ(rtu::SilenceMs(0), rtu::kMinSilenceMs);
 }
 
 TEST(ModuleState, ExceptionsForWhatTheModuleCannotDo)
