@@ -104,8 +104,9 @@ usage: kestrel-sim [--device PATH | --link PATH] [--slave N] [--baud N] [--parit
 
   --device PATH  answer on this serial device (a USB adapter, or one end of a pair)
   --link PATH    make a virtual null-modem pair with socat; the module answers on
-                 one end, PATH (a symlink) is the end to open in the console
-                 (default: /tmp/kestrel-sim/ttySIM0)
+                 one end, PATH (a symlink) leads to the console's end, which the
+                 simulator names as the console lists it: PATH's own name when
+                 it lies in /dev, else pts/<n> (default: /tmp/kestrel-sim/ttySIM0)
   --slave N      slave address, 1..247 (default 1)
   --baud N       baud rate (default 9600); parity N, E or O (default N); 8 data bits, 1 stop bit
 

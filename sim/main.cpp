@@ -17,6 +17,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <string>
+#include <string_view>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -128,6 +129,24 @@ std::string MakePair(const std::string& consoleLink)
     return moduleLink;
 }
 
+// The name the console lists for an end of the pair: the link's own name
+// when it lies directly in /dev, else the pseudo-terminal's "pts/<n>" (as
+// kestrel-demo lists it), never the link's path, which the console cannot
+// offer.
+std::string ConsoleName(const std::string& link)
+{
+    namespace fs = std::filesystem;
+    constexpr std::string_view kDev = "/dev/";
+    const fs::path path(link);
+    if (path.parent_path() == "/dev")
+        return path.filename().string();
+    std::error_code ec;
+    const std::string target = fs::canonical(path, ec).string();
+    if (ec || target.rfind(kDev, 0) != 0)
+        return link;
+    return target.substr(kDev.size());
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -157,7 +176,8 @@ int main(int argc, char** argv)
     std::signal(SIGTERM, OnSignal);
     if (device.empty()) {
         device = MakePair(link);
-        std::printf("kestrel-sim: open %s in the console (module end: %s)\n", link.c_str(), device.c_str());
+        std::printf("kestrel-sim: open %s in the console (module end: %s)\n", ConsoleName(link).c_str(),
+                    ConsoleName(device).c_str());
     }
 
     modbus_t* ctx = modbus_new_rtu(device.c_str(), baud, parity, 8, 1);

@@ -113,6 +113,10 @@ protected:
 TEST_F(Demo, CandidatesPutTheModulesPortFirst)
 {
     EXPECT_TRUE(std::regex_match(m_module.PortName(), std::regex("pts/[0-9]+"))) << m_module.PortName();
+    // The simulator's own instruction names the port as the console lists it.
+    const std::string output = m_module.Output();
+    EXPECT_NE(output.find("open " + m_module.PortName() + " in the console"), std::string::npos) << output;
+    EXPECT_EQ(output.find("open " + m_module.Link()), std::string::npos) << output;
     // The rest is the link's own list, in its order (other tests' pairs may
     // come and go meanwhile, so it is not compared name by name).
     const std::vector<std::string> names = demo::PortCandidates();
