@@ -8,6 +8,7 @@
 // <dir>/write-multiple.png and <dir>/batch.png.
 #include "app/Demo.h"
 #include "framework/Afx.h"
+#include "framework/qt/Native.h"
 #include "framework/qt/Widgets.h"
 #include "res/Resource.h"
 #include "ui/DlgDJCQ.h"
@@ -52,11 +53,11 @@ int Console(const QString& out)
         std::fprintf(stderr, "kestrel-screenshot: the console could not be built\n");
         return 1;
     }
-    if (!QTest::qWaitForWindowExposed(&dlg)) {
+    if (!QTest::qWaitForWindowExposed(NativeDialog(dlg))) {
         std::fprintf(stderr, "kestrel-screenshot: the console never showed\n");
         return 1;
     }
-    return Save(dlg, out) ? 0 : 1;
+    return Save(*NativeDialog(dlg), out) ? 0 : 1;
 }
 
 // ---- The walk-through ----
@@ -78,13 +79,13 @@ void WatchForMessageBoxes(QTimer& timer)
 
 void Click(CDialog& dlg, int id)
 {
-    QTest::mouseClick(qobject_cast<QPushButton*>(dlg.GetDlgItem(id)->GetWidget()), Qt::LeftButton);
+    QTest::mouseClick(qobject_cast<QPushButton*>(NativeWidget(*dlg.GetDlgItem(id))), Qt::LeftButton);
 }
 
 // The operator clears the field and types `text`.
 void Type(CDialog& dlg, int id, const QString& text)
 {
-    QWidget* w = dlg.GetDlgItem(id)->GetWidget();
+    QWidget* w = NativeWidget(*dlg.GetDlgItem(id));
     if (auto* combo = qobject_cast<ComboBoxWidget*>(w))
         w = combo->lineEdit();
     w->setFocus(Qt::OtherFocusReason);
@@ -115,13 +116,13 @@ bool WithToolDialog(CDlgModbus& console, int buttonId, const std::function<bool(
     bool ok = false;
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, [&] {
-        auto* dlg = dynamic_cast<D*>(QApplication::activeModalWidget());
-        if (!dlg || !QTest::qWaitForWindowExposed(dlg))
+        auto* dlg = dynamic_cast<D*>(DialogOf(QApplication::activeModalWidget()));
+        if (!dlg || !QTest::qWaitForWindowExposed(NativeDialog(*dlg)))
             return;
         poll.stop();
         ran = true;
         ok = body(*dlg);
-        dlg->reject();
+        NativeDialog(*dlg)->reject();
     });
     poll.start(kPollMs);
     Click(console, buttonId);
@@ -132,7 +133,7 @@ bool WithToolDialog(CDlgModbus& console, int buttonId, const std::function<bool(
 bool RunWalkthrough(const QDir& dir)
 {
     CDlgModbus console;
-    if (!Expect(console.Create() && QTest::qWaitForWindowExposed(&console), "show the console"))
+    if (!Expect(console.Create() && QTest::qWaitForWindowExposed(NativeDialog(console)), "show the console"))
         return false;
 
     // Open the simulated port, the first in the list, at 9600, no parity.
@@ -143,12 +144,12 @@ bool RunWalkthrough(const QDir& dir)
     Type(console, IDC_CB_WRITEREG, QStringLiteral("02"));
     Type(console, IDC_ED_WRITEVALUE, QStringLiteral("7"));
     Click(console, IDC_BTN_WRITE);
-    if (!Expect(!console.m_strWriteReply.isEmpty(), "write register 02"))
+    if (!Expect(!console.m_strWriteReply.IsEmpty(), "write register 02"))
         return false;
     Type(console, IDC_CB_READREG, QStringLiteral("02"));
     Type(console, IDC_ED_READCOUNT, QStringLiteral("1"));
     Click(console, IDC_BTN_READ);
-    if (!Expect(!console.m_strReadReply.isEmpty(), "read register 02") || !Save(console, dir.filePath("console.png")))
+    if (!Expect(!console.m_strReadReply.IsEmpty(), "read register 02") || !Save(*NativeDialog(console), dir.filePath("console.png")))
         return false;
 
     // Mode 1, volume 10 and EQ 2 in one write from register 1.
@@ -157,8 +158,8 @@ bool RunWalkthrough(const QDir& dir)
         Type(dlg, IDC_DJCQ_QUANTITY, QStringLiteral("3"));
         Type(dlg, IDC_DJCQ_WRITEDATA, QStringLiteral("01 0A 02"));
         Click(dlg, IDC_DJCQ_WRITE);
-        return Expect(!dlg.m_strRecvData.isEmpty(), "write multiple registers")
-            && Save(dlg, dir.filePath("write-multiple.png"));
+        return Expect(!dlg.m_strRecvData.IsEmpty(), "write multiple registers")
+            && Save(*NativeDialog(dlg), dir.filePath("write-multiple.png"));
     });
     if (!Expect(wrote, "the write-multiple dialog"))
         return false;
@@ -168,7 +169,7 @@ bool RunWalkthrough(const QDir& dir)
         Type(dlg, IDC_PLSC_STARTSEG, QStringLiteral("1"));
         Type(dlg, IDC_PLSC_ENDSEG, QStringLiteral("10"));
         Click(dlg, IDC_PLSC_GENERATE);
-        return Expect(!dlg.m_strOutput.isEmpty(), "generate a batch list") && Save(dlg, dir.filePath("batch.png"));
+        return Expect(!dlg.m_strOutput.IsEmpty(), "generate a batch list") && Save(*NativeDialog(dlg), dir.filePath("batch.png"));
     });
     return Expect(listed, "the batch generator");
 }

@@ -2,12 +2,4 @@
 // object's InitInstance, which holds the whole run.
 #include "app/Kestrel.h"
 
-#include <QApplication>
-
-int main(int argc, char* argv[])
-{
-    QApplication application(argc, argv);
-    AfxWinInit();
-    theApp.InitInstance();
-    return 0;
-}
+int main(int argc, char* argv[]) { return AfxWinMain(argc, argv); }

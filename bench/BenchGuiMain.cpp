@@ -5,6 +5,7 @@
 #include "bench/BenchStats.h"
 #include "codec/Frames.h"
 #include "framework/Afx.h"
+#include "framework/qt/Native.h"
 #include "framework/qt/Widgets.h"
 #include "link/LinkUtil.h"
 #include "res/Resource.h"
@@ -40,7 +41,7 @@ constexpr int kLongestText = 32767;
 std::vector<std::string> g_ports;
 std::vector<std::string> BenchPorts() { return g_ports; }
 
-QWidget* Widget(const CDialog& dlg, int id) { return dlg.GetDlgItem(id)->GetWidget(); }
+QWidget* Widget(const CDialog& dlg, int id) { return NativeWidget(*dlg.GetDlgItem(id)); }
 
 void Click(const CDialog& dlg, int id)
 {
@@ -136,7 +137,7 @@ void RegisterCommands(int runs)
         int answered = 0;
         for (int i = 0; i < runs; ++i) {
             total.push_back(TimedClick(console.dlg, id, {sent, reply}));
-            answered += !console.dlg.GetDlgItem(reply)->GetWindowText().isEmpty();
+            answered += !console.dlg.GetDlgItem(reply)->GetWindowText().IsEmpty();
         }
         char what[128];
         std::snprintf(what, sizeof what, "console %s, click to reply shown, %d commands (%d answered)", name,

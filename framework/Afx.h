@@ -1,12 +1,14 @@
 // The basic types and application-wide services the dialog classes are
 // written against: text, flags, message boxes, the application title.
+// Toolkit-neutral: each realisation (framework/qt/, framework/win32/)
+// implements the functions declared here with the behaviour written beside
+// them.
 #pragma once
 
-#include <QString>
+#include "framework/CString.h"
 
 #include <string_view>
 
-using CString = QString;
 using BOOL = int;
 using UINT = unsigned int;
 using DWORD = unsigned long;
@@ -24,7 +26,7 @@ using BYTE = unsigned char;
 constexpr int IDOK = 1;
 constexpr int IDCANCEL = 2;
 
-// Message box buttons and icons.
+// Message box buttons and icons (the platform's own values).
 constexpr UINT MB_OK = 0x00;
 constexpr UINT MB_OKCANCEL = 0x01;
 constexpr UINT MB_TYPEMASK = 0x0F;
@@ -34,27 +36,36 @@ constexpr UINT MB_ICONEXCLAMATION = 0x30;
 constexpr UINT MB_ICONASTERISK = 0x40;
 constexpr UINT MB_ICONMASK = 0xF0;
 
-// Text of the resources (UTF-8) as a CString.
-inline CString ToCString(std::string_view text)
-{
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
+// A rectangle in pixels of the dialog's client area.
+struct CRect {
+    int left = 0;
+    int top = 0;
+    int right = 0;
+    int bottom = 0;
 
-// The application title: the executable's file name without its extension.
+    int Width() const { return right - left; }
+    int Height() const { return bottom - top; }
+    friend bool operator==(const CRect&, const CRect&) = default;
+};
+
+// Text of the resources (UTF-8) as a CString.
+inline CString ToCString(std::string_view text) { return CString(text); }
+
+// The application title: the executable's file name without its folder and
+// its extension ("Kestrel" for .../Kestrel or ...\Kestrel.exe).
 CString AfxGetAppName();
 
-// The application's message box: the text alone, the title as caption, OK by
+// The application's message box, modal over the active window (the modal
+// dialog when one runs): the text alone, the title as caption, OK by
 // default, and the exclamation icon unless the type names another icon.
-// Returns IDOK or IDCANCEL.
+// MB_OKCANCEL gives OK and Cancel, Escape being Cancel. Returns IDOK or
+// IDCANCEL.
 int AfxMessageBox(const CString& text, UINT nType = MB_OK);
 
-// Modal message box over `parent` (nullptr: the active window) with the
-// given caption; the common ground of AfxMessageBox and CDialog::MessageBox.
-int ShowMessageBox(class QWidget* parent, const CString& text, const CString& caption, UINT nType);
-
-// Once, after the QApplication exists: Qt's own Chinese texts for standard
-// buttons ("确定", "取消") and the dialog font as the application font.
+// Once, after the toolkit's application object exists and before the first
+// dialog: the standard buttons read "确定" and "取消" where the toolkit
+// supplies their texts, and the dialog font is the application's font.
 void AfxWinInit();
 
-// Stand-ins of the framework's start-up calls; Qt needs neither.
+// Stand-ins of the framework's start-up calls; neither realisation needs them.
 inline void AfxEnableControlContainer() {}

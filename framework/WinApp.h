@@ -4,8 +4,6 @@
 
 #include "framework/Afx.h"
 
-#include <QUrl>
-
 #include <functional>
 #include <map>
 
@@ -28,25 +26,29 @@ public:
 
     // Default Help handler: the topic of the dialog that asked.
     void OnHelp();
-    // Asks the help viewer for topic `dwData` in the help file; tells the
-    // operator when the file is missing or no viewer starts.
+    // Asks the help viewer for topic `dwData` in the help file; when the
+    // file is not there or no viewer starts, tells the operator with
+    // AfxMessageBox("启动帮助失败。").
     virtual void WinHelp(DWORD dwData);
 
     // The help file: the executable's path with ".html" for its extension,
-    // or the installed page in <exe dir>/../share/kestrel when none is there.
+    // or the installed page in <exe dir>/../share/kestrel when only that one
+    // is there.
     CString GetHelpFilePath() const;
-    // The help page's address for a topic: the file with "#topic-<context>".
-    static QUrl HelpTopicUrl(const CString& helpFile, DWORD dwData);
+    // The help page's address for a topic: the file's URL ("file:///...",
+    // percent-encoded) with "#topic-<context>".
+    static CString HelpTopicUrl(const CString& helpFile, DWORD dwData);
 
-    // How a help address is shown; true when a viewer started. Replaceable
-    // so tests see the request without a browser.
-    using HelpViewer = std::function<bool(const QUrl&)>;
+    // How a help address is shown (by default the desktop's browser); true
+    // when a viewer started. Replaceable so tests see the request without a
+    // browser; nullptr restores the default.
+    using HelpViewer = std::function<bool(const CString& url)>;
     static void SetHelpViewer(HelpViewer viewer);
 
     CDialog* m_pMainWnd = nullptr;
 
     // The framework's stand-in for the platform's three-dimensional controls:
-    // Qt draws them already.
+    // both realisations draw them already.
     void Enable3dControlsStatic() {}
 
 protected:
@@ -66,3 +68,8 @@ private:
 
 // The process's application object, or nullptr before it exists.
 CWinApp* AfxGetApp();
+
+// The program's entry, called from main: starts the toolkit, runs
+// AfxWinInit, then the application object's InitInstance, which holds the
+// whole run. Returns the process's exit code (0).
+int AfxWinMain(int argc, char* argv[]);

@@ -10,7 +10,7 @@ namespace res::str {
 // ---- Console ----
 inline constexpr std::string_view kConsoleCaption = "Modbus调试软件 V3";
 inline constexpr std::string_view kStatusPortClosed = "串口关闭状态";
-// Settings line while the port is open (QString::arg places: port, baud rate,
+// Settings line while the port is open (CString::Format places: port, baud rate,
 // parity text); the data and stop bits are always 8 and 1.
 inline constexpr std::string_view kStatusPortOpenFormat = "%1 %2 8 %3 1";
 inline constexpr std::string_view kBtnOpenPort = "打开串口";

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-CDlgDJCQ::CDlgDJCQ(QWidget* pParent) : CDialog(IDD, pParent) {}
+CDlgDJCQ::CDlgDJCQ(CWnd* pParent) : CDialog(IDD, pParent) {}
 
 CDlgDJCQ::~CDlgDJCQ() = default;
 
@@ -33,7 +33,7 @@ void CDlgDJCQ::OnWrite()
     UpdateData(TRUE);
 
     // Only exactly empty text is refused; a blank reads as 0 below.
-    if (m_strRegAddr.isEmpty() || m_strQuantity.isEmpty()) {
+    if (m_strRegAddr.IsEmpty() || m_strQuantity.IsEmpty()) {
         AfxMessageBox(ToCString(res::str::kMsgWriteDataEmpty));
         return;
     }
@@ -47,8 +47,8 @@ void CDlgDJCQ::OnWrite()
     // Empty only for a quantity the dialog does not write (below 0 or too
     // large to allocate sensibly).
     const std::vector<std::uint8_t> frame =
-        BuildWriteMultipleFromText(m_strDeviceAddr.toStdString(), m_strRegAddr.toStdString(),
-                                   m_strQuantity.toStdString(), m_strWriteData.toStdString());
+        BuildWriteMultipleFromText(m_strDeviceAddr.Utf8(), m_strRegAddr.Utf8(),
+                                   m_strQuantity.Utf8(), m_strWriteData.Utf8());
     if (frame.empty()) {
         AfxMessageBox(ToCString(res::str::kMsgQuantityError));
         return;

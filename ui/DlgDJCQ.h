@@ -10,7 +10,7 @@ class CDlgDJCQ : public CDialog {
 public:
     enum { IDD = IDD_DJCQ };
 
-    explicit CDlgDJCQ(QWidget* pParent = nullptr);
+    explicit CDlgDJCQ(CWnd* pParent = nullptr);
     ~CDlgDJCQ() override;
 
     // Assigned by the opener before DoModal.

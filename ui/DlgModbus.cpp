@@ -34,7 +34,7 @@ void AddCodes(CComboBox& combo, std::span<const RegisterEntry> table)
 // int range, which would otherwise open at a rate nobody typed.
 int BaudFromText(const CString& text)
 {
-    const std::string s = text.toStdString();
+    const std::string s = text.Utf8();
     if (s.empty() || !std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; }))
         return 0;
     long long rate = 0;
@@ -51,7 +51,7 @@ int BaudFromText(const CString& text)
 int ParityFromName(const CString& text)
 {
     const auto& names = res::str::kParityNames;
-    const auto it = std::find(names.begin(), names.end(), text.toStdString());
+    const auto it = std::find(names.begin(), names.end(), text.Utf8());
     return it == names.end() ? -1 : static_cast<int>(it - names.begin());
 }
 
@@ -70,12 +70,12 @@ CString ChosenText(const CComboBox& combo)
 // Hexadecimal operator text as one frame byte: the low 8 bits of the number.
 int HexByte(const CString& text)
 {
-    return static_cast<int>(ParseHex(text.toStdString()) & 0xFFu);
+    return static_cast<int>(ParseHex(text.Utf8()) & 0xFFu);
 }
 
 void ShowRegisterName(CStatic& label, std::span<const RegisterEntry> table, const CString& code)
 {
-    const std::string_view* name = LookupRegisterName(table, code.toStdString());
+    const std::string_view* name = LookupRegisterName(table, code.Utf8());
     label.SetWindowText(name ? ToCString(*name) : CString());
 }
 
@@ -84,11 +84,11 @@ void ShowRegisterName(CStatic& label, std::span<const RegisterEntry> table, cons
 bool ReadyToSend(const CString& deviceAddr, BOOL portOpen, const CString& input,
                  std::string_view inputMissing)
 {
-    if (deviceAddr.isEmpty() || !portOpen) {
+    if (deviceAddr.IsEmpty() || !portOpen) {
         AfxMessageBox(ToCString(res::str::kMsgConnectFirst));
         return false;
     }
-    if (input.isEmpty()) {
+    if (input.IsEmpty()) {
         AfxMessageBox(ToCString(inputMissing));
         return false;
     }
@@ -112,7 +112,7 @@ CString SelectedEntryText(const CComboBox& combo)
 
 } // namespace
 
-CDlgModbus::CDlgModbus(QWidget* pParent)
+CDlgModbus::CDlgModbus(CWnd* pParent)
     : CDialog(IDD, pParent), m_bPortOpen(FALSE)
 {
 }
@@ -174,7 +174,7 @@ BOOL CDlgModbus::OnInitDialog()
     for (const std::string& name : PortCandidateNames()) {
         if (ProbeComPort(name) != 1)
             continue;
-        const int index = m_cbPort.AddString(QString::fromStdString(name));
+        const int index = m_cbPort.AddString(CString(name));
         m_cbPort.SetItemHeight(index, kPortItemHeight);
     }
     // 3. The first port; an empty list keeps nothing selected.
@@ -238,7 +238,7 @@ void CDlgModbus::OnOpenPort()
     // The list holds the names in code order, so a chosen entry reads as its index.
     m_strParity = ChosenText(m_cbParity);
     const int parity = ParityFromName(m_strParity);
-    const std::string path = ComPortPath(m_strPort.toStdString());
+    const std::string path = ComPortPath(m_strPort.Utf8());
     const int baud = BaudFromText(m_strBaud);
 
     // Typed text that names no rate or parity opens nothing.
@@ -247,8 +247,8 @@ void CDlgModbus::OnOpenPort()
         AfxMessageBox(ToCString(res::str::kMsgOpenPortFailed));
         return;
     }
-    // Multi-argument arg(): a '%' in a port name is not taken as a place.
-    m_strStatus = ToCString(res::str::kStatusPortOpenFormat).arg(m_strPort, m_strBaud, m_strParity);
+    // A '%' in a port name is copied, not taken as a place.
+    m_strStatus.Format(res::str::kStatusPortOpenFormat, m_strPort, m_strBaud, m_strParity);
     m_bPortOpen = TRUE;
     m_btnOpenPort.SetWindowText(ToCString(res::str::kBtnClosePort));
     UpdateData(FALSE);
@@ -262,11 +262,11 @@ void CDlgModbus::OnConnectDevice()
         AfxMessageBox(ToCString(res::str::kMsgEnterIpAddress));
         return;
     }
-    if (m_strTcpPort.isEmpty()) {
+    if (m_strTcpPort.IsEmpty()) {
         AfxMessageBox(ToCString(res::str::kMsgEnterTcpPort));
         return;
     }
-    if (TcpConnect(ip.toStdString(), m_strTcpPort.toStdString()) != 1)
+    if (TcpConnect(ip.Utf8(), m_strTcpPort.Utf8()) != 1)
         AfxMessageBox(ToCString(res::str::kMsgTcpConnectFailed));
 }
 
@@ -277,7 +277,7 @@ void CDlgModbus::OnWriteRegister()
     UpdateData(TRUE);
     if (!ReadyToSend(m_strDeviceAddr, m_bPortOpen, m_strWriteValue, res::str::kMsgEnterValue))
         return;
-    Exchange(BuildWriteRegisterFrame(ParseDecimal(m_strDeviceAddr.toStdString()),
+    Exchange(BuildWriteRegisterFrame(ParseDecimal(m_strDeviceAddr.Utf8()),
                                      HexByte(m_cbWriteReg.GetWindowText()), HexByte(m_strWriteValue)),
              m_strWriteSent, m_strWriteReply);
     UpdateData(FALSE);
@@ -288,7 +288,7 @@ void CDlgModbus::OnReadRegisters()
     UpdateData(TRUE);
     if (!ReadyToSend(m_strDeviceAddr, m_bPortOpen, m_strReadCount, res::str::kMsgEnterQuantity))
         return;
-    Exchange(BuildReadRegistersFrame(ParseDecimal(m_strDeviceAddr.toStdString()),
+    Exchange(BuildReadRegistersFrame(ParseDecimal(m_strDeviceAddr.Utf8()),
                                      HexByte(m_cbReadReg.GetWindowText()), HexByte(m_strReadCount)),
              m_strReadSent, m_strReadReply);
     UpdateData(FALSE);

@@ -13,7 +13,7 @@ class CDlgModbus : public CDialog {
 public:
     enum { IDD = IDD_MODBUS };
 
-    explicit CDlgModbus(QWidget* pParent = nullptr);
+    explicit CDlgModbus(CWnd* pParent = nullptr);
     ~CDlgModbus() override;
 
     // Names of the ports the start-up step probes, in list order. The device

@@ -14,7 +14,7 @@ constexpr int kInstructionPlayIndex = 0;
 constexpr int kTypeModbusIndex = 0;
 } // namespace
 
-CDlgPLSC::CDlgPLSC(QWidget* pParent) : CDialog(IDD, pParent) {}
+CDlgPLSC::CDlgPLSC(CWnd* pParent) : CDialog(IDD, pParent) {}
 
 CDlgPLSC::~CDlgPLSC() = default;
 
@@ -56,29 +56,29 @@ void CDlgPLSC::OnGenerate()
     UpdateData(TRUE);
 
     // Only exactly empty text is refused; the output keeps what it showed.
-    if (m_strDeviceAddr.isEmpty()) {
+    if (m_strDeviceAddr.IsEmpty()) {
         AfxMessageBox(ToCString(res::str::kMsgConnectFirst));
         return;
     }
-    if (m_strStartSeg.isEmpty()) {
+    if (m_strStartSeg.IsEmpty()) {
         AfxMessageBox(ToCString(res::str::kMsgStartSegEmpty));
         return;
     }
-    if (m_strEndSeg.isEmpty()) {
+    if (m_strEndSeg.IsEmpty()) {
         AfxMessageBox(ToCString(res::str::kMsgEndSegEmpty));
         return;
     }
 
     // A reversed range, or one too long to list, still replaces the output:
     // the operator then sees the header alone.
-    const int start = ParseDecimal(m_strStartSeg.toStdString());
-    const int end = ParseDecimal(m_strEndSeg.toStdString());
+    const int start = ParseDecimal(m_strStartSeg.Utf8());
+    const int end = ParseDecimal(m_strEndSeg.Utf8());
     if (!IsBatchRangeListable(start, end))
         AfxMessageBox(ToCString(res::str::kMsgSegmentOrder));
 
     const int command =
         m_cbInstruction.GetCurSel() == kInstructionPlayIndex ? frame::kCmdPlay : frame::kCmdLoopPlay;
-    const int address = ParseDecimal(m_strDeviceAddr.toStdString());
+    const int address = ParseDecimal(m_strDeviceAddr.Utf8());
     const bool modbus = m_cbType.GetCurSel() == kTypeModbusIndex;
 
     std::string text(modbus ? res::str::kHeaderModbus : res::str::kHeaderPlain);
@@ -95,10 +95,10 @@ void CDlgPLSC::OnChangeEndSeg() { LimitSegment(m_strEndSeg); }
 void CDlgPLSC::LimitSegment(CString& segment)
 {
     UpdateData(TRUE);
-    if (ParseDecimal(segment.toStdString()) <= request::kMaxSegment)
+    if (ParseDecimal(segment.Utf8()) <= request::kMaxSegment)
         return;
     AfxMessageBox(ToCString(res::str::kMsgSegmentMax));
-    segment = QString::number(request::kMaxSegment);
+    segment = CString(std::to_string(request::kMaxSegment));
     // Writing 200 back raises one more change, which passes silently.
     UpdateData(FALSE);
 }

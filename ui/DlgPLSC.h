@@ -10,7 +10,7 @@ class CDlgPLSC : public CDialog {
 public:
     enum { IDD = IDD_PLSC };
 
-    explicit CDlgPLSC(QWidget* pParent = nullptr);
+    explicit CDlgPLSC(CWnd* pParent = nullptr);
     ~CDlgPLSC() override;
 
     // Assigned by the opener before DoModal.

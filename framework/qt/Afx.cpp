@@ -1,6 +1,9 @@
+// Application-wide services on Qt: the title, message boxes, start-up.
 #include "framework/Afx.h"
 
 #include "framework/qt/DialogUnits.h"
+#include "framework/qt/Impl.h"
+#include "framework/qt/Native.h"
 #include "res/DialogTemplates.h"
 
 #include <QApplication>
@@ -26,10 +29,10 @@ QMessageBox::Icon IconOf(UINT nType)
 
 CString AfxGetAppName()
 {
-    return QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
+    return FromQString(QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName());
 }
 
-int ShowMessageBox(QWidget* parent, const CString& text, const CString& caption, UINT nType)
+int ShowMessageBox(QWidget* parent, const QString& text, const QString& caption, UINT nType)
 {
     QMessageBox box(parent);
     box.setWindowTitle(caption);
@@ -55,7 +58,7 @@ int AfxMessageBox(const CString& text, UINT nType)
     QWidget* owner = QApplication::activeModalWidget();
     if (!owner)
         owner = QApplication::activeWindow();
-    return ShowMessageBox(owner, text, AfxGetAppName(), nType);
+    return ShowMessageBox(owner, ToQString(text), ToQString(AfxGetAppName()), nType);
 }
 
 void AfxWinInit()

@@ -1,5 +1,8 @@
+// The control handles on Qt widgets.
 #include "framework/Controls.h"
 
+#include "framework/qt/Impl.h"
+#include "framework/qt/Native.h"
 #include "framework/qt/Widgets.h"
 
 #include <QAbstractButton>
@@ -7,101 +10,83 @@
 #include <QLabel>
 #include <QLineEdit>
 
+QWidget* NativeWidget(const CWnd& wnd) { return wnd.Impl().widget; }
+
+CWnd::CWnd() : m_pImpl(std::make_unique<WndImpl>()) {}
+
+CWnd::~CWnd() = default;
+
+int CWnd::GetDlgCtrlID() const { return m_pImpl->id; }
+
+bool CWnd::IsAttached() const { return m_pImpl->widget != nullptr; }
+
 void CWnd::SetWindowText(const CString& text)
 {
-    if (m_pWidget)
-        SetControlText(m_pWidget, text);
+    if (QWidget* w = m_pImpl->widget)
+        SetControlText(w, ToQString(text));
 }
 
 CString CWnd::GetWindowText() const
 {
-    return m_pWidget ? ControlText(m_pWidget) : CString();
+    const QWidget* w = m_pImpl->widget;
+    return w ? FromQString(ControlText(w)) : CString();
 }
 
 BOOL CWnd::EnableWindow(BOOL bEnable)
 {
-    if (!m_pWidget)
+    QWidget* w = m_pImpl->widget;
+    if (!w)
         return FALSE;
-    const BOOL wasDisabled = m_pWidget->isEnabled() ? FALSE : TRUE;
-    m_pWidget->setEnabled(bEnable != FALSE);
+    const BOOL wasDisabled = w->isEnabled() ? FALSE : TRUE;
+    w->setEnabled(bEnable != FALSE);
     return wasDisabled;
 }
 
 BOOL CWnd::IsWindowEnabled() const
 {
-    return m_pWidget && m_pWidget->isEnabled() ? TRUE : FALSE;
+    const QWidget* w = m_pImpl->widget;
+    return w && w->isEnabled() ? TRUE : FALSE;
 }
 
 void CWnd::SetFocus()
 {
-    if (m_pWidget)
-        m_pWidget->setFocus(Qt::OtherFocusReason);
+    if (QWidget* w = m_pImpl->widget)
+        w->setFocus(Qt::OtherFocusReason);
 }
 
-bool CWnd::Attach(QWidget* widget, int nID)
-{
-    if (m_pWidget)
-        return m_pWidget == widget;
-    if (!widget || !AcceptsWidget(widget))
-        return false;
-    m_pWidget = widget;
-    m_nID = nID;
-    return true;
-}
+namespace {
 
-bool CWnd::AcceptsWidget(const QWidget*) const { return true; }
+ComboBoxWidget* Combo(const CComboBox& cb) { return qobject_cast<ComboBoxWidget*>(NativeWidget(cb)); }
 
-bool CStatic::AcceptsWidget(const QWidget* widget) const
-{
-    return qobject_cast<const QLabel*>(widget) != nullptr;
-}
+IpAddressWidget* Ip(const CIPAddressCtrl& ip) { return qobject_cast<IpAddressWidget*>(NativeWidget(ip)); }
 
-bool CButton::AcceptsWidget(const QWidget* widget) const
-{
-    return qobject_cast<const QAbstractButton*>(widget) != nullptr;
-}
-
-bool CEdit::AcceptsWidget(const QWidget* widget) const
-{
-    return qobject_cast<const QLineEdit*>(widget) != nullptr ||
-           qobject_cast<const MultiLineEdit*>(widget) != nullptr;
-}
+} // namespace
 
 // ---- CComboBox ----
 
-bool CComboBox::AcceptsWidget(const QWidget* widget) const
-{
-    return qobject_cast<const ComboBoxWidget*>(widget) != nullptr;
-}
-
-ComboBoxWidget* CComboBox::Combo() const
-{
-    return qobject_cast<ComboBoxWidget*>(m_pWidget.data());
-}
-
 int CComboBox::AddString(const CString& text)
 {
-    ComboBoxWidget* combo = Combo();
+    ComboBoxWidget* combo = Combo(*this);
     if (!combo)
         return CB_ERR;
-    return combo->appendItem(text);
+    return combo->appendItem(ToQString(text));
 }
 
 int CComboBox::GetCount() const
 {
-    const ComboBoxWidget* combo = Combo();
+    const ComboBoxWidget* combo = Combo(*this);
     return combo ? combo->count() : CB_ERR;
 }
 
 int CComboBox::GetCurSel() const
 {
-    const ComboBoxWidget* combo = Combo();
+    const ComboBoxWidget* combo = Combo(*this);
     return combo ? combo->currentSelection() : CB_ERR;
 }
 
 int CComboBox::SetCurSel(int nSelect)
 {
-    ComboBoxWidget* combo = Combo();
+    ComboBoxWidget* combo = Combo(*this);
     if (!combo || !combo->selectItem(nSelect))
         return CB_ERR;
     return nSelect;
@@ -109,27 +94,27 @@ int CComboBox::SetCurSel(int nSelect)
 
 void CComboBox::GetLBText(int nIndex, CString& text) const
 {
-    const ComboBoxWidget* combo = Combo();
-    text = combo && nIndex >= 0 && nIndex < combo->count() ? combo->itemText(nIndex) : CString();
+    const ComboBoxWidget* combo = Combo(*this);
+    text = combo && nIndex >= 0 && nIndex < combo->count() ? FromQString(combo->itemText(nIndex)) : CString();
 }
 
 int CComboBox::GetLBTextLen(int nIndex) const
 {
-    const ComboBoxWidget* combo = Combo();
+    const ComboBoxWidget* combo = Combo(*this);
     if (!combo || nIndex < 0 || nIndex >= combo->count())
         return CB_ERR;
-    return static_cast<int>(combo->itemText(nIndex).size());
+    return FromQString(combo->itemText(nIndex)).GetLength();
 }
 
 void CComboBox::ResetContent()
 {
-    if (ComboBoxWidget* combo = Combo())
+    if (ComboBoxWidget* combo = Combo(*this))
         combo->clearItems();
 }
 
 int CComboBox::SetItemHeight(int /*nIndex*/, UINT cyItemHeight)
 {
-    ComboBoxWidget* combo = Combo();
+    ComboBoxWidget* combo = Combo(*this);
     if (!combo || cyItemHeight == 0)
         return CB_ERR;
     combo->setListItemHeight(static_cast<int>(cyItemHeight));
@@ -138,7 +123,7 @@ int CComboBox::SetItemHeight(int /*nIndex*/, UINT cyItemHeight)
 
 int CComboBox::GetItemHeight(int /*nIndex*/) const
 {
-    const ComboBoxWidget* combo = Combo();
+    const ComboBoxWidget* combo = Combo(*this);
     if (!combo)
         return CB_ERR;
     if (combo->listItemHeight() > 0)
@@ -148,24 +133,14 @@ int CComboBox::GetItemHeight(int /*nIndex*/) const
 
 // ---- CIPAddressCtrl ----
 
-bool CIPAddressCtrl::AcceptsWidget(const QWidget* widget) const
-{
-    return qobject_cast<const IpAddressWidget*>(widget) != nullptr;
-}
-
-IpAddressWidget* CIPAddressCtrl::Ip() const
-{
-    return qobject_cast<IpAddressWidget*>(m_pWidget.data());
-}
-
 BOOL CIPAddressCtrl::IsBlank() const
 {
-    const IpAddressWidget* ip = Ip();
+    const IpAddressWidget* ip = Ip(*this);
     return !ip || ip->isBlank() ? TRUE : FALSE;
 }
 
 void CIPAddressCtrl::ClearAddress()
 {
-    if (IpAddressWidget* ip = Ip())
+    if (IpAddressWidget* ip = Ip(*this))
         ip->setText(QString());
 }

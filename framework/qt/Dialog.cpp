@@ -1,6 +1,10 @@
+// CDialog on a QDialog: the template's controls as Qt widgets, the message
+// map as functor connections.
 #include "framework/Dialog.h"
 
 #include "framework/WinApp.h"
+#include "framework/qt/Impl.h"
+#include "framework/qt/Native.h"
 #include "framework/qt/Widgets.h"
 
 #include <QGroupBox>
@@ -17,17 +21,15 @@ namespace {
 
 bool Has(std::uint32_t style, std::uint32_t flag) { return (style & flag) != 0; }
 
-QWidget* ItemWidget(const CDialog* dlg, int nIDC)
-{
-    const CWnd* item = dlg->GetDlgItem(nIDC);
-    QWidget* w = item ? item->GetWidget() : nullptr;
-    if (!w) {
-        qFatal("Dialog %d has no control %d", dlg->GetTemplateID(), nIDC);
-    }
-    return w;
-}
-
 } // namespace
+
+QDialog* NativeDialog(const CDialog& dlg) { return dlg.DlgImpl().window; }
+
+CDialog* DialogOf(const QWidget* w)
+{
+    const auto* window = dynamic_cast<const DialogWindow*>(w);
+    return window ? &window->Impl().owner : nullptr;
+}
 
 // ---- data exchange ----
 
@@ -35,72 +37,111 @@ void DDX_Control(CDataExchange* pDX, int nIDC, CWnd& rControl)
 {
     if (rControl.IsAttached())
         return;
-    if (!rControl.Attach(ItemWidget(pDX->m_pDlgWnd, nIDC), nIDC)) {
+    const DialogImpl& impl = pDX->m_pDlgWnd->DlgImpl();
+    QWidget* w = impl.ItemWidget(nIDC);
+    const res::ControlTemplate* entry = impl.ControlEntry(nIDC);
+    if (!entry || !rControl.AcceptsKind(entry->kind)) {
         qFatal("Control %d of dialog %d is not of the member's kind", nIDC,
                pDX->m_pDlgWnd->GetTemplateID());
     }
+    rControl.Impl().widget = w;
+    rControl.Impl().id = nIDC;
 }
 
 void DDX_Text(CDataExchange* pDX, int nIDC, CString& value)
 {
-    QWidget* w = ItemWidget(pDX->m_pDlgWnd, nIDC);
-    if (pDX->m_bSaveAndValidate)
-        value = ControlText(w);
-    else if (ControlText(w) != value)
-        SetControlText(w, value);
+    QWidget* w = pDX->m_pDlgWnd->DlgImpl().ItemWidget(nIDC);
+    if (pDX->m_bSaveAndValidate) {
+        value = FromQString(ControlText(w));
+    } else {
+        const QString text = ToQString(value);
+        if (ControlText(w) != text)
+            SetControlText(w, text);
+    }
 }
 
-// ---- CDialog ----
+// ---- the window ----
 
-CDialog::CDialog(int nIDTemplate, QWidget* pParentWnd)
-    : QDialog(pParentWnd), m_nIDTemplate(nIDTemplate)
+void DialogWindow::reject() { m_impl.OnCancel(); }
+
+void DialogWindow::accept() { m_impl.OnOK(); }
+
+void DialogWindow::keyPressEvent(QKeyEvent* event)
 {
+    const bool plain = event->modifiers() == Qt::NoModifier ||
+                       (event->modifiers() == Qt::KeypadModifier && event->key() == Qt::Key_Enter);
+    if (plain && (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)) {
+        // A focused push button takes Enter as a click; anywhere else it is OK.
+        auto* button = qobject_cast<QPushButton*>(focusWidget());
+        if (button && button->isEnabled())
+            button->click();
+        else if (!button)
+            m_impl.OnOK();
+        return;
+    }
+    if (event->key() == Qt::Key_F1 && event->modifiers() == Qt::NoModifier) {
+        if (CWinApp* app = AfxGetApp())
+            app->OnHelpRequest(m_impl.owner.GetHelpContext());
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }
 
-CDialog::~CDialog()
+// ---- DialogImpl ----
+
+DialogImpl::DialogImpl(CDialog& dlg, QWidget* parent) : owner(dlg), window(new DialogWindow(*this, parent)) {}
+
+DialogImpl::~DialogImpl()
 {
-    // The derived dialog is gone: no handler may run while QDialog hides
+    // The derived dialog is gone: no handler may run while the window hides
     // and destroys the controls.
-    for (const QMetaObject::Connection& c : m_handlers)
-        disconnect(c);
+    for (const QMetaObject::Connection& c : handlers)
+        QObject::disconnect(c);
+    delete window.data();  // already gone when a parent window took it along
 }
 
-int CDialog::DoModal()
+QWidget* DialogImpl::ItemWidget(int nIDC) const
 {
-    if (!Prepare())
-        return -1;
-    return exec();
+    const auto it = items.find(nIDC);
+    QWidget* w = it == items.end() ? nullptr : NativeWidget(*it->second);
+    if (!w)
+        qFatal("Dialog %d has no control %d", owner.GetTemplateID(), nIDC);
+    return w;
 }
 
-BOOL CDialog::Create()
+const res::ControlTemplate* DialogImpl::ControlEntry(int nIDC) const
 {
-    if (!Prepare())
-        return FALSE;
-    show();
-    return TRUE;
+    if (!pTemplate)
+        return nullptr;
+    for (const res::ControlTemplate& c : pTemplate->controls) {
+        if (c.id == nIDC)
+            return &c;
+    }
+    return nullptr;
 }
 
-bool CDialog::Prepare()
+bool DialogImpl::Prepare()
 {
-    if (m_bPrepared)
+    if (prepared)
         return true;
     if (!BuildFromTemplate())
         return false;
-    m_bPrepared = true;
-    DeclareMessageMap();
-    if (OnInitDialog())
+    prepared = true;
+    owner.DeclareMessageMap();
+    if (owner.OnInitDialog())
         FocusFirstTabStop();
-    if (Has(m_pTemplate->style, res::dlgstyle::kCenter))
+    if (Has(pTemplate->style, res::dlgstyle::kCenter))
         CenterWindow();
     return true;
 }
 
-bool CDialog::BuildFromTemplate()
+bool DialogImpl::BuildFromTemplate()
 {
-    m_pTemplate = res::FindDialogTemplate(m_nIDTemplate);
-    if (!m_pTemplate)
+    pTemplate = res::FindDialogTemplate(owner.GetTemplateID());
+    if (!pTemplate)
         return false;
-    const res::DialogTemplate& t = *m_pTemplate;
+    const res::DialogTemplate& t = *pTemplate;
+    QDialog* dlg = window;
 
     Qt::WindowFlags flags = Qt::Dialog | Qt::CustomizeWindowHint;
     if (Has(t.style, res::dlgstyle::kCaption))
@@ -109,13 +150,13 @@ bool CDialog::BuildFromTemplate()
         flags |= Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
     if (Has(t.style, res::dlgstyle::kMinimizeBox))
         flags |= Qt::WindowMinimizeButtonHint;
-    setWindowFlags(flags);
-    setWindowTitle(ToCString(t.caption));
+    dlg->setWindowFlags(flags);
+    dlg->setWindowTitle(ToQString(ToCString(t.caption)));
 
     const QFont font = DialogFont(t.fontFace, t.fontPoints);
-    setFont(font);
-    m_units.emplace(font);
-    setFixedSize(m_units->X(t.cx), m_units->Y(t.cy));
+    dlg->setFont(font);
+    units.emplace(font);
+    dlg->setFixedSize(units->X(t.cx), units->Y(t.cy));
 
     using res::ControlKind;
     namespace st = res::style;
@@ -123,22 +164,22 @@ bool CDialog::BuildFromTemplate()
     // Children are created in template order: that is the tab order and the
     // order assistive technology walks. Group boxes are siblings, not parents.
     for (const res::ControlTemplate& c : t.controls) {
-        const QString caption = ToCString(c.caption);
-        const QRect rect = m_units->MapDialogRect(c.rect);
+        const QString caption = ToQString(ToCString(c.caption));
+        const QRect rect = units->MapDialogRect(c.rect);
         QWidget* w = nullptr;
         switch (c.kind) {
         case ControlKind::GroupBox:
-            w = new QGroupBox(caption, this);
+            w = new QGroupBox(caption, dlg);
             break;
         case ControlKind::Label: {
-            auto* label = new QLabel(caption, this);
+            auto* label = new QLabel(caption, dlg);
             label->setTextFormat(Qt::PlainText);
             label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
             w = label;
             break;
         }
         case ControlKind::ComboBox: {
-            auto* combo = new ComboBoxWidget(this);
+            auto* combo = new ComboBoxWidget(dlg);
             // The template's height is the opened list's; the field keeps
             // its natural height.
             const int fieldHeight = std::min(combo->sizeHint().height(), rect.height());
@@ -150,30 +191,30 @@ bool CDialog::BuildFromTemplate()
         }
         case ControlKind::Edit:
             if (Has(c.style, st::kMultiLine)) {
-                auto* edit = new MultiLineEdit(this);
+                auto* edit = new MultiLineEdit(dlg);
                 edit->setReadOnly(Has(c.style, st::kReadOnly));
                 edit->setVerticalScrollBarPolicy(Has(c.style, st::kVScroll) ? Qt::ScrollBarAlwaysOn
                                                                             : Qt::ScrollBarAlwaysOff);
                 w = edit;
             } else {
-                auto* edit = new QLineEdit(this);
+                auto* edit = new QLineEdit(dlg);
                 edit->setReadOnly(Has(c.style, st::kReadOnly));
                 // One line in a box drawn taller than two lines sits at its
                 // top, as on the original platform.
-                if (rect.height() > 2 * m_units->BaseY())
+                if (rect.height() > 2 * units->BaseY())
                     edit->setAlignment(Qt::AlignLeft | Qt::AlignTop);
                 w = edit;
             }
             break;
         case ControlKind::PushButton: {
-            auto* button = new QPushButton(caption, this);
+            auto* button = new QPushButton(caption, dlg);
             button->setAutoDefault(false);
             button->setDefault(false);
             w = button;
             break;
         }
         case ControlKind::IpAddress:
-            w = new IpAddressWidget(this);  // its template text is not shown
+            w = new IpAddressWidget(dlg);  // its template text is not shown
             break;
         }
         if (c.kind != ControlKind::ComboBox)
@@ -183,18 +224,19 @@ bool CDialog::BuildFromTemplate()
         w->setObjectName(QStringLiteral("IDC_%1").arg(c.id));
         if (c.id != IDC_STATIC) {
             auto handle = std::make_unique<CWnd>();
-            handle->Attach(w, c.id);
-            m_items[c.id] = std::move(handle);
+            handle->Impl().widget = w;
+            handle->Impl().id = c.id;
+            items[c.id] = std::move(handle);
         }
         if (c.labelFor != 0)
             labels.emplace_back(w, c.labelFor);
     }
 
     for (const auto& [naming, id] : labels) {
-        const CWnd* item = GetDlgItem(id);
+        const CWnd* item = owner.GetDlgItem(id);
         if (!item)
             continue;
-        QWidget* named = item->GetWidget();
+        QWidget* named = NativeWidget(*item);
         const QString name = ControlText(naming);
         if (auto* ip = qobject_cast<IpAddressWidget*>(named))
             ip->setAccessibleNameAll(name);
@@ -206,120 +248,12 @@ bool CDialog::BuildFromTemplate()
     return true;
 }
 
-void CDialog::ExecuteDlgInit()
+void DialogImpl::FocusFirstTabStop()
 {
-    for (const res::ComboInitData& data : m_pTemplate->comboData) {
-        auto* combo = qobject_cast<ComboBoxWidget*>(ItemWidget(this, data.id));
-        if (!combo)
-            qFatal("Dialog %d: initial items for control %d, which is no combo box", m_nIDTemplate, data.id);
-        for (std::string_view item : data.items)
-            combo->appendItem(ToCString(item));
-    }
-}
-
-BOOL CDialog::OnInitDialog()
-{
-    ExecuteDlgInit();
-    UpdateData(FALSE);
-    return TRUE;
-}
-
-void CDialog::DoDataExchange(CDataExchange*) {}
-
-BOOL CDialog::UpdateData(BOOL bSaveAndValidate)
-{
-    CDataExchange dx(this, bSaveAndValidate);
-    DoDataExchange(&dx);
-    return TRUE;  // no member has a validation rule
-}
-
-CWnd* CDialog::GetDlgItem(int nID) const
-{
-    const auto it = m_items.find(nID);
-    return it == m_items.end() ? nullptr : it->second.get();
-}
-
-int CDialog::MessageBox(const CString& text, const CString& caption, UINT nType)
-{
-    return ShowMessageBox(this, text, caption.isNull() ? AfxGetAppName() : caption, nType);
-}
-
-void CDialog::EndDialog(int nResult) { done(nResult); }
-
-QRect CDialog::MapDialogRect(const res::DlgRect& r) const
-{
-    return m_units ? m_units->MapDialogRect(r) : QRect();
-}
-
-void CDialog::OnOK()
-{
-    if (UpdateData(TRUE))
-        EndDialog(IDOK);
-}
-
-void CDialog::OnCancel() { EndDialog(IDCANCEL); }
-
-void CDialog::reject() { OnCancel(); }
-
-void CDialog::accept() { OnOK(); }
-
-void CDialog::keyPressEvent(QKeyEvent* event)
-{
-    const bool plain = event->modifiers() == Qt::NoModifier ||
-                       (event->modifiers() == Qt::KeypadModifier && event->key() == Qt::Key_Enter);
-    if (plain && (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)) {
-        // A focused push button takes Enter as a click; anywhere else it is OK.
-        auto* button = qobject_cast<QPushButton*>(focusWidget());
-        if (button && button->isEnabled())
-            button->click();
-        else if (!button)
-            OnOK();
-        return;
-    }
-    if (event->key() == Qt::Key_F1 && event->modifiers() == Qt::NoModifier) {
-        if (CWinApp* app = AfxGetApp())
-            app->OnHelpRequest(GetHelpContext());
-        return;
-    }
-    QDialog::keyPressEvent(event);
-}
-
-void CDialog::Map(int nID, Notification code, std::function<void()> handler)
-{
-    QWidget* w = ItemWidget(this, nID);
-    QMetaObject::Connection c;  // stays invalid when the control has no such signal
-    switch (code) {
-    case Notification::Clicked:
-        if (auto* button = qobject_cast<QAbstractButton*>(w))
-            c = connect(button, &QAbstractButton::clicked, this, std::move(handler));
-        break;
-    case Notification::SelChange:
-        if (auto* combo = qobject_cast<ComboBoxWidget*>(w))
-            c = connect(combo, &ComboBoxWidget::selectionChanged, this, std::move(handler));
-        break;
-    case Notification::EditChange:
-        if (auto* combo = qobject_cast<ComboBoxWidget*>(w))
-            c = connect(combo, &ComboBoxWidget::editTextChanged, this, std::move(handler));
-        break;
-    case Notification::Change:
-        // Any change of the text, the program's own included.
-        if (auto* edit = qobject_cast<QLineEdit*>(w))
-            c = connect(edit, &QLineEdit::textChanged, this, std::move(handler));
-        else if (auto* multi = qobject_cast<MultiLineEdit*>(w))
-            c = connect(multi, &QPlainTextEdit::textChanged, this, std::move(handler));
-        break;
-    }
-    if (!c)
-        qFatal("Dialog %d: control %d sends no such notification", m_nIDTemplate, nID);
-    m_handlers.push_back(c);
-}
-
-void CDialog::FocusFirstTabStop()
-{
-    for (const res::ControlTemplate& c : m_pTemplate->controls) {
+    for (const res::ControlTemplate& c : pTemplate->controls) {
         if (!Has(c.style, res::style::kTabStop) || c.id == IDC_STATIC)
             continue;
-        QWidget* w = GetDlgItem(c.id)->GetWidget();
+        QWidget* w = ItemWidget(c.id);
         if (w->isEnabled()) {
             w->setFocus(Qt::TabFocusReason);
             return;
@@ -327,9 +261,9 @@ void CDialog::FocusFirstTabStop()
     }
 }
 
-void CDialog::CenterWindow()
+void DialogImpl::CenterWindow()
 {
-    const QWidget* parent = parentWidget();
+    const QWidget* parent = window->parentWidget();
     const QScreen* screen = parent ? parent->screen() : QGuiApplication::primaryScreen();
     if (!screen)
         return;
@@ -337,10 +271,100 @@ void CDialog::CenterWindow()
     const QRect area = parent ? parent->frameGeometry() : avail;
     // The window frame is not known before the first show; centring the
     // client area centres the framed window too.
-    QRect client(QPoint(), size());
+    QRect client(QPoint(), window->size());
     client.moveCenter(area.center());
     // Never above or left of the work area: the caption stays reachable.
     client.moveLeft(std::max(client.left(), avail.left()));
     client.moveTop(std::max(client.top(), avail.top()));
-    setGeometry(client);
+    window->setGeometry(client);
+}
+
+// ---- CDialog ----
+
+CDialog::CDialog(int nIDTemplate, CWnd* pParentWnd)
+    : m_nIDTemplate(nIDTemplate),
+      m_pDlgImpl(std::make_unique<DialogImpl>(*this, pParentWnd ? NativeWidget(*pParentWnd) : nullptr))
+{
+    Impl().widget = m_pDlgImpl->window.data();
+}
+
+CDialog::~CDialog() = default;
+
+int CDialog::DoModal()
+{
+    if (!m_pDlgImpl->Prepare())
+        return -1;
+    return m_pDlgImpl->window->exec();
+}
+
+BOOL CDialog::Create()
+{
+    if (!m_pDlgImpl->Prepare())
+        return FALSE;
+    m_pDlgImpl->window->show();
+    return TRUE;
+}
+
+void CDialog::ExecuteDlgInit()
+{
+    for (const res::ComboInitData& data : m_pDlgImpl->pTemplate->comboData) {
+        auto* combo = qobject_cast<ComboBoxWidget*>(m_pDlgImpl->ItemWidget(data.id));
+        if (!combo)
+            qFatal("Dialog %d: initial items for control %d, which is no combo box", m_nIDTemplate, data.id);
+        for (std::string_view item : data.items)
+            combo->appendItem(ToQString(ToCString(item)));
+    }
+}
+
+CWnd* CDialog::GetDlgItem(int nID) const
+{
+    const auto it = m_pDlgImpl->items.find(nID);
+    return it == m_pDlgImpl->items.end() ? nullptr : it->second.get();
+}
+
+int CDialog::MessageBox(const CString& text, const CString& caption, UINT nType)
+{
+    return ShowMessageBox(m_pDlgImpl->window, ToQString(text),
+                          ToQString(caption.IsEmpty() ? AfxGetAppName() : caption), nType);
+}
+
+void CDialog::EndDialog(int nResult) { m_pDlgImpl->window->done(nResult); }
+
+CRect CDialog::MapDialogRect(const res::DlgRect& r) const
+{
+    if (!m_pDlgImpl->units)
+        return CRect();
+    const QRect q = m_pDlgImpl->units->MapDialogRect(r);
+    return CRect{q.left(), q.top(), q.left() + q.width(), q.top() + q.height()};
+}
+
+void CDialog::Map(int nID, Notification code, std::function<void()> handler)
+{
+    QWidget* w = m_pDlgImpl->ItemWidget(nID);
+    QDialog* dlg = m_pDlgImpl->window;
+    QMetaObject::Connection c;  // stays invalid when the control has no such signal
+    switch (code) {
+    case Notification::Clicked:
+        if (auto* button = qobject_cast<QAbstractButton*>(w))
+            c = QObject::connect(button, &QAbstractButton::clicked, dlg, std::move(handler));
+        break;
+    case Notification::SelChange:
+        if (auto* combo = qobject_cast<ComboBoxWidget*>(w))
+            c = QObject::connect(combo, &ComboBoxWidget::selectionChanged, dlg, std::move(handler));
+        break;
+    case Notification::EditChange:
+        if (auto* combo = qobject_cast<ComboBoxWidget*>(w))
+            c = QObject::connect(combo, &ComboBoxWidget::editTextChanged, dlg, std::move(handler));
+        break;
+    case Notification::Change:
+        // Any change of the text, the program's own included.
+        if (auto* edit = qobject_cast<QLineEdit*>(w))
+            c = QObject::connect(edit, &QLineEdit::textChanged, dlg, std::move(handler));
+        else if (auto* multi = qobject_cast<MultiLineEdit*>(w))
+            c = QObject::connect(multi, &QPlainTextEdit::textChanged, dlg, std::move(handler));
+        break;
+    }
+    if (!c)
+        qFatal("Dialog %d: control %d sends no such notification", m_nIDTemplate, nID);
+    m_pDlgImpl->handlers.push_back(c);
 }

@@ -24,6 +24,9 @@ namespace {
 
 std::vector<std::string> NoPorts() { return {}; }
 
+// The address the viewer was given, read strictly: it must be a valid URL.
+QUrl AskedUrl(const CString& url) { return QUrl(ToQString(url), QUrl::StrictMode); }
+
 enum class CloseBy { Escape, EnterInDeviceAddress, CloseBox };
 
 struct CloseCase {
@@ -45,12 +48,12 @@ TEST_P(InitInstanceRun, RunsTheConsoleModallyAndEndsWhenItCloses)
     QString caption;
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, [&] {
-        auto* console = dynamic_cast<CDlgModbus*>(QApplication::activeModalWidget());
-        if (!console || !console->isVisible() || seen)
+        auto* console = dynamic_cast<CDlgModbus*>(DialogOf(QApplication::activeModalWidget()));
+        if (!console || !Window(*console).isVisible() || seen)
             return;
         seen = console;
         wasMainWindow = theApp.m_pMainWnd == console;
-        caption = console->windowTitle();
+        caption = Window(*console).windowTitle();
         switch (GetParam().how) {
         case CloseBy::Escape:
             PressKey(*console, Qt::Key_Escape);
@@ -60,7 +63,7 @@ TEST_P(InitInstanceRun, RunsTheConsoleModallyAndEndsWhenItCloses)
             PressKey(*console, Qt::Key_Return);
             break;
         case CloseBy::CloseBox:
-            console->close();
+            Window(*console).close();
             break;
         }
     });
@@ -106,15 +109,15 @@ protected:
     void SetUp() override
     {
         CDlgModbus::SetPortCandidates(&NoPorts);
-        m_helpFile = theApp.GetHelpFilePath();
+        m_helpFile = ToQString(theApp.GetHelpFilePath());
         ASSERT_FALSE(QFileInfo::exists(m_helpFile)) << "stale help file " << m_helpFile.toStdString();
         if (GetParam().helpFilePresent) {
             QFile f(m_helpFile);
             ASSERT_TRUE(f.open(QIODevice::WriteOnly));
             f.write("<html></html>");
         }
-        CWinApp::SetHelpViewer([this](const QUrl& url) {
-            m_asked.push_back(url);
+        CWinApp::SetHelpViewer([this](const CString& url) {
+            m_asked.push_back(AskedUrl(url));
             return GetParam().viewerStarts;
         });
     }
@@ -161,7 +164,7 @@ TEST_P(HelpKey, AsksForTheDialogsTopic)
     } else {
         EXPECT_EQ(probe.Count(), 0);
     }
-    EXPECT_TRUE(dlg->isVisible());  // help never closes the dialog
+    EXPECT_TRUE(Window(*dlg).isVisible());  // help never closes the dialog
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -180,8 +183,13 @@ TEST(HelpFile, IsTheExecutablesPathWithHtml)
 {
     const QFileInfo exe(QApplication::applicationFilePath());
     EXPECT_EQ(theApp.GetHelpFilePath(), exe.dir().filePath(QStringLiteral("app_tests.html")));
-    EXPECT_EQ(CWinApp::HelpTopicUrl(QStringLiteral("/opt/k/Kestrel.html"), 0x20000 + 139).toString(),
-              QStringLiteral("file:///opt/k/Kestrel.html#topic-131211"));
+    EXPECT_EQ(CWinApp::HelpTopicUrl("/opt/k/Kestrel.html", 0x20000 + 139), "file:///opt/k/Kestrel.html#topic-131211");
+    // Characters a URL cannot hold as they are travel percent-encoded and
+    // come back as the same path.
+    const QString odd = U("/opt/帮助 #1/Kestrel.html");
+    const CString url = CWinApp::HelpTopicUrl(FromQString(odd), 7);
+    EXPECT_EQ(AskedUrl(url).toLocalFile(), odd) << url.Utf8();
+    EXPECT_EQ(AskedUrl(url).fragment(), QStringLiteral("topic-7"));
 }
 
 // Installed, the program is in bin/ and its page in share/kestrel/; a page
@@ -236,8 +244,8 @@ TEST(HelpFile, FallsBackToTheSharedDataFolder)
     ASSERT_TRUE(place(beside, false));
     ASSERT_TRUE(place(shared, true));
     std::vector<QUrl> asked;
-    CWinApp::SetHelpViewer([&asked](const QUrl& url) {
-        asked.push_back(url);
+    CWinApp::SetHelpViewer([&asked](const CString& url) {
+        asked.push_back(AskedUrl(url));
         return true;
     });
     CDlgModbus::SetPortCandidates(&NoPorts);

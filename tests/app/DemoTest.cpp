@@ -103,7 +103,7 @@ protected:
             std::printf("simulator output:\n%s", m_module.Output().c_str());
     }
 
-    QString Text(const CDialog& dlg, int id) const { return dlg.GetDlgItem(id)->GetWindowText(); }
+    QString Text(const CDialog& dlg, int id) const { return ToQString(dlg.GetDlgItem(id)->GetWindowText()); }
     void Click(CDialog& dlg, int id) { QTest::mouseClick(Item<QPushButton>(dlg, id), Qt::LeftButton); }
 
     PrivateFolder m_folder;

@@ -65,10 +65,10 @@ protected:
         CDlgModbus::SetPortCandidates(&ConsolePortList);
     }
 
-    QString Text(int id) const { return m_dlg.GetDlgItem(id)->GetWindowText(); }
+    QString Text(int id) const { return ToQString(m_dlg.GetDlgItem(id)->GetWindowText()); }
     void Click(int id) { QTest::mouseClick(Item<QPushButton>(m_dlg, id), Qt::LeftButton); }
     static int CommandButton(Cmd cmd) { return cmd == Cmd::Write ? IDC_BTN_WRITE : IDC_BTN_READ; }
-    void Retype(int id, const QString& text) { ::Retype(m_dlg.GetDlgItem(id)->GetWidget(), text); }
+    void Retype(int id, const QString& text) { ::Retype(Widget(m_dlg, id), text); }
 
     // The serial toggle with the console's settings; no message on the way.
     void OpenPort()

@@ -78,7 +78,7 @@ TEST_F(ConsoleStartup, ListsHaveTheirItemsAndSelections)
         const ComboRow& row = rows[i];
         SCOPED_TRACE(row.name);
         CComboBox& cb = *members[i];
-        ASSERT_EQ(cb.GetWidget(), dlg.GetDlgItem(row.id)->GetWidget());
+        ASSERT_EQ(NativeWidget(cb), Widget(dlg, row.id));
         EXPECT_EQ(ListItems(cb), row.items);
         EXPECT_EQ(cb.GetCurSel(), row.selected);
         EXPECT_EQ(cb.GetWindowText(), row.items.value(row.selected));
@@ -87,7 +87,7 @@ TEST_F(ConsoleStartup, ListsHaveTheirItemsAndSelections)
     EXPECT_EQ(dlg.m_cbPort.GetItemHeight(0), 15);
     EXPECT_EQ(Item<ComboBoxWidget>(dlg, IDC_CB_PORT)->view()->sizeHintForRow(0), 15);
     // The focus starts in the port box.
-    EXPECT_EQ(FocusedControl(dlg), dlg.m_cbPort.GetWidget());
+    EXPECT_EQ(FocusedControl(dlg), NativeWidget(dlg.m_cbPort));
 }
 
 TEST_F(ConsoleStartup, TextsCaptionsAndMembersShowTheClosedPort)
@@ -122,7 +122,7 @@ TEST_F(ConsoleStartup, TextsCaptionsAndMembersShowTheClosedPort)
     for (const TextRow& row : rows)
         EXPECT_EQ(dlg.GetDlgItem(row.id)->GetWindowText(), row.text) << row.name;
     EXPECT_TRUE(dlg.m_ipAddress.IsBlank());
-    EXPECT_EQ(dlg.windowTitle(), U("Modbus调试软件 V3"));
+    EXPECT_EQ(Window(dlg).windowTitle(), U("Modbus调试软件 V3"));
 
     EXPECT_EQ(dlg.m_bPortOpen, FALSE);
     EXPECT_EQ(dlg.m_strDeviceAddr, "1");
@@ -130,7 +130,7 @@ TEST_F(ConsoleStartup, TextsCaptionsAndMembersShowTheClosedPort)
     for (const CString* empty : {&dlg.m_strBaud, &dlg.m_strPort, &dlg.m_strParity, &dlg.m_strWriteValue,
                                  &dlg.m_strWriteSent, &dlg.m_strWriteReply, &dlg.m_strReadCount,
                                  &dlg.m_strReadSent, &dlg.m_strReadReply, &dlg.m_strTcpPort})
-        EXPECT_TRUE(empty->isEmpty());
+        EXPECT_TRUE(empty->IsEmpty());
 }
 
 TEST_F(ConsoleStartup, PortListIsNotRefreshedWhileTheConsoleRuns)
@@ -157,7 +157,7 @@ TEST(ConsoleWithoutPorts, OpensClosedWithAnEmptyPortBox)
     CDlgModbus dlg;
     ASSERT_TRUE(OpenDialog(dlg));
     CDlgModbus::SetPortCandidates(nullptr);
-    EXPECT_TRUE(dlg.isVisible());
+    EXPECT_TRUE(Window(dlg).isVisible());
     EXPECT_EQ(dlg.m_cbPort.GetCount(), 0);
     EXPECT_EQ(dlg.m_cbPort.GetCurSel(), CB_ERR);
     EXPECT_EQ(dlg.m_cbPort.GetWindowText(), QString());

@@ -63,11 +63,11 @@ TEST_F(ComboSemantics, ProgramSelectionAndFillingNotifyNobody)
         QSignalSpy sel(combo, &ComboBoxWidget::selectionChanged);
         QSignalSpy edit(combo, &ComboBoxWidget::editTextChanged);
         CComboBox& cb = Member(id);
-        cb.AddString(QStringLiteral("X1"));
+        cb.AddString("X1");
         EXPECT_EQ(cb.SetCurSel(cb.GetCount() - 1), cb.GetCount() - 1);
         EXPECT_EQ(cb.GetWindowText(), QStringLiteral("X1"));
         cb.SetCurSel(0);
-        cb.SetWindowText(QStringLiteral("typed by program"));
+        cb.SetWindowText("typed by program");
         cb.ResetContent();
         EXPECT_EQ(sel.count(), 0);
         EXPECT_EQ(edit.count(), 0);
@@ -84,7 +84,7 @@ TEST_F(ComboSemantics, TypingClearsTheSelectionUntilAnItemIsPicked)
         auto* combo = Item<ComboBoxWidget>(dlg, id);
         CComboBox& cb = Member(id);
         while (cb.GetCount() < 2)
-            cb.AddString(QStringLiteral("extra"));
+            cb.AddString("extra");
         cb.SetCurSel(0);
         QSignalSpy sel(combo, &ComboBoxWidget::selectionChanged);
         QSignalSpy edit(combo, &ComboBoxWidget::editTextChanged);
@@ -134,8 +134,8 @@ TEST_F(ComboSemantics, EnterAfterTypingAnItemsTextIsOkNotASelection)
     EXPECT_EQ(sel.count(), 0);
     EXPECT_EQ(dlg.m_cbWriteReg.GetCurSel(), CB_ERR);
     EXPECT_EQ(combo->count(), 16);  // nothing inserted
-    EXPECT_FALSE(dlg.isVisible());
-    EXPECT_EQ(dlg.result(), IDOK);
+    EXPECT_FALSE(Window(dlg).isVisible());
+    EXPECT_EQ(Window(dlg).result(), IDOK);
 }
 
 TEST_F(ComboSemantics, OutOfRangeSelectionClearsFieldAndFails)
@@ -144,7 +144,7 @@ TEST_F(ComboSemantics, OutOfRangeSelectionClearsFieldAndFails)
     EXPECT_EQ(dlg.m_cbBaud.GetCurSel(), CB_ERR);
     EXPECT_EQ(dlg.m_cbBaud.GetWindowText(), QString());
     EXPECT_EQ(dlg.m_cbBaud.SetCurSel(-1), CB_ERR);
-    CString text = QStringLiteral("stale");
+    CString text = "stale";
     dlg.m_cbBaud.GetLBText(99, text);
     EXPECT_EQ(text, QString());
     EXPECT_EQ(dlg.m_cbBaud.GetLBTextLen(99), CB_ERR);
@@ -225,8 +225,8 @@ protected:
     BOOL OnInitDialog() override
     {
         CDialog::OnInitDialog();
-        GetDlgItem(IDC_PLSC_TYPE)->SetWindowText(QString());
-        auto* type = qobject_cast<ComboBoxWidget*>(GetDlgItem(IDC_PLSC_TYPE)->GetWidget());
+        GetDlgItem(IDC_PLSC_TYPE)->SetWindowText(CString());
+        auto* type = qobject_cast<ComboBoxWidget*>(Widget(*this, IDC_PLSC_TYPE));
         type->appendItem(QStringLiteral("Modbus"));
         type->appendItem(U("普通"));
         return TRUE;
@@ -244,9 +244,9 @@ TEST(MultiLineBox, KeepsCrLfTextExactlyAndShowsEachFrameOnOneLine)
     OutputDialog dlg;
     ASSERT_TRUE(OpenDialog(dlg));
     const QString text = QStringLiteral("Modbus:\r\n01 06 00 04 00 01 09 CB \r\n01 06 00 04 00 02 49 CA \r\n");
-    dlg.m_strOutput = text;
+    dlg.m_strOutput = FromQString(text);
     dlg.UpdateData(FALSE);
-    dlg.m_strOutput.clear();
+    dlg.m_strOutput.Empty();
     dlg.UpdateData(TRUE);
     EXPECT_EQ(dlg.m_strOutput, text);
 
@@ -271,13 +271,13 @@ TEST(DataExchange, MovesTextBothWaysAndLeavesEqualTextAlone)
 
     TypeInto(start, QStringLiteral("12"));
     EXPECT_EQ(dlg.m_nStartChanges, 2);
-    EXPECT_TRUE(dlg.m_strStart.isEmpty());  // not fetched yet
+    EXPECT_TRUE(dlg.m_strStart.IsEmpty());  // not fetched yet
     dlg.UpdateData(TRUE);
     EXPECT_EQ(dlg.m_strStart, QStringLiteral("12"));
 
     dlg.UpdateData(FALSE);  // same text: no change notification
     EXPECT_EQ(dlg.m_nStartChanges, 2);
-    dlg.m_strStart = QStringLiteral("200");
+    dlg.m_strStart = "200";
     dlg.UpdateData(FALSE);  // new text from the program notifies, as typing does
     EXPECT_EQ(start->text(), QStringLiteral("200"));
     EXPECT_EQ(dlg.m_nStartChanges, 3);
@@ -295,7 +295,7 @@ TEST(MessageMap, OperatorActionsReachTheirHandlers)
     generate->setFocus();
     PressKey(dlg, Qt::Key_Return);
     EXPECT_EQ(dlg.m_nGenerateClicks, 2);
-    EXPECT_TRUE(dlg.isVisible());
+    EXPECT_TRUE(Window(dlg).isVisible());
     PressKey(dlg, Qt::Key_Space);
     EXPECT_EQ(dlg.m_nGenerateClicks, 3);
 
@@ -305,7 +305,7 @@ TEST(MessageMap, OperatorActionsReachTheirHandlers)
     ASSERT_TRUE(PickFromList(type, 1));
     EXPECT_EQ(dlg.m_nTypeSelChanges, 1);
     EXPECT_EQ(dlg.m_nTypeEditChanges, 1);
-    EXPECT_TRUE(dlg.isVisible());
+    EXPECT_TRUE(Window(dlg).isVisible());
 }
 
 } // namespace

@@ -135,8 +135,8 @@ TEST_F(WriteMultiple, WorkedExamplesReachTheServerAndShowItsReply)
             PressWrite(dlg);
             EXPECT_EQ(Text(dlg, IDC_DJCQ_SENDDATA).toStdString(), row.sent);
             EXPECT_EQ(Text(dlg, IDC_DJCQ_RECVDATA).toStdString(), row.reply);
-            EXPECT_EQ(dlg.m_strSendData.toStdString(), row.sent);
-            EXPECT_EQ(dlg.m_strRecvData.toStdString(), row.reply);
+            EXPECT_EQ(dlg.m_strSendData.Utf8(), row.sent);
+            EXPECT_EQ(dlg.m_strRecvData.Utf8(), row.reply);
             // The operator's entries come back as typed.
             EXPECT_EQ(Text(dlg, IDC_DJCQ_REGADDR), row.entries.reg);
             EXPECT_EQ(Text(dlg, IDC_DJCQ_QUANTITY), row.entries.quantity);
@@ -272,7 +272,7 @@ TEST_F(WriteMultiple, NoOpenPortRefusesWithConnectFirst)
             EXPECT_EQ(probe.Boxes()[1].text, U("请先连接设备"));
             EXPECT_TRUE(Text(dlg, IDC_DJCQ_SENDDATA).isEmpty());
             EXPECT_TRUE(Text(dlg, IDC_DJCQ_RECVDATA).isEmpty());
-            EXPECT_TRUE(dlg.m_strSendData.isEmpty());
+            EXPECT_TRUE(dlg.m_strSendData.IsEmpty());
         }));
     };
     pressWithoutPort("never opened");

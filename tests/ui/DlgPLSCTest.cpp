@@ -76,7 +76,7 @@ TEST_F(BatchGenerator, StartsWithPlayAndModbusAndEmptyBoxes)
         EXPECT_TRUE(Item<QLineEdit>(m_dlg, id)->text().isEmpty()) << id;
     EXPECT_TRUE(Output(m_dlg).isEmpty());
     EXPECT_EQ(FocusedControl(m_dlg), Item<QLineEdit>(m_dlg, IDC_PLSC_STARTSEG));
-    EXPECT_EQ(m_dlg.windowTitle(), U("批量生成"));
+    EXPECT_EQ(Window(m_dlg).windowTitle(), U("批量生成"));
 }
 
 TEST_F(BatchGenerator, ListsOneFrameLinePerSegment)
@@ -183,7 +183,7 @@ TEST_F(BatchGenerator, EmptyBoxesAreReportedInOrder)
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
-        m_dlg.m_strDeviceAddr = U(row.address);
+        m_dlg.m_strDeviceAddr = row.address;
         Enter(m_dlg, IDC_PLSC_STARTSEG, U(row.start));
         Enter(m_dlg, IDC_PLSC_ENDSEG, U(row.end));
         MessageBoxProbe probe;

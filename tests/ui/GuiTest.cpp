@@ -15,17 +15,17 @@ bool OpenDialog(CDialog& dlg)
 {
     if (!dlg.Create())
         return false;
-    dlg.activateWindow();
-    return QTest::qWaitForWindowExposed(&dlg);
+    Window(dlg).activateWindow();
+    return QTest::qWaitForWindowExposed(&Window(dlg));
 }
 
 int RunModal(CDialog& dlg, const std::function<void()>& body)
 {
-    QTimer::singleShot(0, &dlg, [&dlg, &body] {
-        if (QTest::qWaitForWindowExposed(&dlg))
+    QTimer::singleShot(0, &Window(dlg), [&dlg, &body] {
+        if (QTest::qWaitForWindowExposed(&Window(dlg)))
             body();
-        if (dlg.isVisible())
-            dlg.reject();
+        if (Window(dlg).isVisible())
+            Window(dlg).reject();
     });
     return dlg.DoModal();
 }
@@ -77,7 +77,7 @@ QStringList ListItems(const CComboBox& combo)
     for (int i = 0; i < combo.GetCount(); ++i) {
         CString text;
         combo.GetLBText(i, text);
-        out << text;
+        out << ToQString(text);
     }
     return out;
 }
@@ -85,21 +85,21 @@ QStringList ListItems(const CComboBox& combo)
 void TypeAtFocus(CDialog& dlg, const QString& text)
 {
     for (QChar ch : text) {
-        QWidget* target = dlg.focusWidget();
-        QTest::keyClick(target ? target : &dlg, ch.toLatin1());
+        QWidget* target = Window(dlg).focusWidget();
+        QTest::keyClick(target ? target : &Window(dlg), ch.toLatin1());
     }
 }
 
 void PressKey(CDialog& dlg, Qt::Key key, Qt::KeyboardModifiers modifiers)
 {
-    QWidget* target = dlg.focusWidget();
-    QTest::keyClick(target ? target : &dlg, key, modifiers);
+    QWidget* target = Window(dlg).focusWidget();
+    QTest::keyClick(target ? target : &Window(dlg), key, modifiers);
 }
 
 QWidget* FocusedControl(const CDialog& dlg)
 {
-    QWidget* w = dlg.focusWidget();
-    while (w && w->parentWidget() != &dlg)
+    QWidget* w = Window(dlg).focusWidget();
+    while (w && w->parentWidget() != &Window(dlg))
         w = w->parentWidget();
     return w;
 }

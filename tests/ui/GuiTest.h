@@ -4,7 +4,7 @@
 //  - OpenDialog(dlg): builds it from its template, runs OnInitDialog and
 //    shows it without a modal loop; the test then drives the widgets and
 //    reads members directly. Keys that end the dialog hide it and set
-//    dlg.result() (IDOK / IDCANCEL).
+//    Window(dlg).result() (IDOK / IDCANCEL).
 //  - RunModal(dlg, body): the real DoModal(); `body` runs inside the modal
 //    loop and returns DoModal's result. If the body leaves the dialog open,
 //    it is cancelled, so a failing test never hangs.
@@ -14,20 +14,29 @@
 #pragma once
 
 #include "framework/Dialog.h"
+#include "framework/qt/Native.h"
 #include "framework/qt/Widgets.h"
 
+#include <QDialog>
 #include <QString>
 #include <QStringList>
 
 #include <functional>
+#include <ostream>
 
 // The widget of control `nID` as W, or nullptr.
 template <class W>
 W* Item(const CDialog& dlg, int nID)
 {
     const CWnd* wnd = dlg.GetDlgItem(nID);
-    return wnd ? qobject_cast<W*>(wnd->GetWidget()) : nullptr;
+    return wnd ? qobject_cast<W*>(NativeWidget(*wnd)) : nullptr;
 }
+
+// The widget of control `nID` (nullptr when there is none).
+inline QWidget* Widget(const CDialog& dlg, int nID) { return Item<QWidget>(dlg, nID); }
+
+// The dialog's window.
+inline QDialog& Window(const CDialog& dlg) { return *NativeDialog(dlg); }
 
 // Builds, initialises and shows the dialog; false when that failed.
 bool OpenDialog(CDialog& dlg);
@@ -59,3 +68,12 @@ QWidget* FocusedControl(const CDialog& dlg);
 
 // UTF-8 literal to QString, for readable expectations.
 inline QString U(const char* utf8) { return QString::fromUtf8(utf8); }
+
+// Framework texts against widget texts, character for character.
+inline bool operator==(const CString& a, const QString& b) { return ToQString(a) == b; }
+
+// Failure messages show texts as text.
+inline void PrintTo(const CString& text, std::ostream* os) { *os << '"' << text.Utf8() << '"'; }
+QT_BEGIN_NAMESPACE
+inline void PrintTo(const QString& text, std::ostream* os) { *os << '"' << text.toStdString() << '"'; }
+QT_END_NAMESPACE

@@ -39,13 +39,13 @@ TEST_P(ConsoleKeys, EndTheModalRun)
     CDlgModbus dlg;
     bool stillOpenBeforeKey = false;
     const int result = RunModal(dlg, [&] {
-        stillOpenBeforeKey = dlg.isVisible();
+        stillOpenBeforeKey = Window(dlg).isVisible();
         dlg.GetDlgItem(c.focusId)->SetFocus();
         PressKey(dlg, c.key);
     });
     EXPECT_TRUE(stillOpenBeforeKey);
     EXPECT_EQ(result, c.result);
-    EXPECT_FALSE(dlg.isVisible());
+    EXPECT_FALSE(Window(dlg).isVisible());
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -63,7 +63,7 @@ TEST(ConsoleClose, CloseBoxIsCancel)
 {
     CDlgModbus::SetPortCandidates(&NoPorts);
     CDlgModbus dlg;
-    EXPECT_EQ(RunModal(dlg, [&] { dlg.close(); }), IDCANCEL);
+    EXPECT_EQ(RunModal(dlg, [&] { Window(dlg).close(); }), IDCANCEL);
     CDlgModbus::SetPortCandidates(nullptr);
 }
 
@@ -117,7 +117,7 @@ TEST_P(DialogQuestion, OverTheModalConsoleAnswersOkOrCancel)
     RunModal(dlg, [&] {
         answer = dlg.MessageBox(ToCString(res::str::kAskClosePort), ToCString(res::str::kAskClosePortCaption),
                                 MB_OKCANCEL | MB_ICONQUESTION);
-        EXPECT_TRUE(dlg.isVisible());  // the question does not end the console
+        EXPECT_TRUE(Window(dlg).isVisible());  // the question does not end the console
     });
     CDlgModbus::SetPortCandidates(nullptr);
     ASSERT_EQ(probe.Count(), 1);
@@ -138,7 +138,7 @@ TEST(DialogMessageBox, DefaultCaptionIsTheProgramName)
     CDialog dlg(IDD_DJCQ);
     ASSERT_TRUE(OpenDialog(dlg));
     MessageBoxProbe probe;
-    EXPECT_EQ(dlg.MessageBox(U("写入数据不能为空")), IDOK);
+    EXPECT_EQ(dlg.MessageBox("写入数据不能为空"), IDOK);
     ASSERT_EQ(probe.Count(), 1);
     EXPECT_EQ(probe.Last().caption, QStringLiteral("ui_tests"));
     EXPECT_EQ(probe.Last().icon, QMessageBox::NoIcon);

@@ -56,7 +56,7 @@ bool IsKind(const QWidget* w, ControlKind kind, std::uint32_t style)
 std::vector<QWidget*> Controls(const CDialog& dlg)
 {
     std::vector<QWidget*> out;
-    for (QObject* child : dlg.children()) {
+    for (QObject* child : Window(dlg).children()) {
         if (auto* w = qobject_cast<QWidget*>(child); w && !w->isWindow())
             out.push_back(w);
     }
@@ -71,7 +71,7 @@ TEST_P(TemplateTest, EveryControlHasItsKindCaptionAndRectangle)
     ASSERT_NE(t, nullptr);
     CDialog dlg(t->id);
     ASSERT_TRUE(OpenDialog(dlg));
-    const ExpectedUnits du(dlg.font());
+    const ExpectedUnits du(Window(dlg).font());
     ASSERT_GT(du.baseX, 0);
     ASSERT_GT(du.baseY, 0);
 
@@ -86,7 +86,7 @@ TEST_P(TemplateTest, EveryControlHasItsKindCaptionAndRectangle)
         EXPECT_TRUE(w->isVisible());
         if (c.id != IDC_STATIC) {
             ASSERT_NE(dlg.GetDlgItem(c.id), nullptr);
-            EXPECT_EQ(dlg.GetDlgItem(c.id)->GetWidget(), w);
+            EXPECT_EQ(Widget(dlg, c.id), w);
         }
         if (c.kind == ControlKind::GroupBox || c.kind == ControlKind::Label ||
             c.kind == ControlKind::PushButton) {
@@ -104,6 +104,7 @@ TEST_P(TemplateTest, EveryControlHasItsKindCaptionAndRectangle)
             EXPECT_LE(g.height(), du.Y(c.rect.cy));
         } else {
             EXPECT_EQ(g.height(), du.Y(c.rect.cy));
+            EXPECT_EQ(ToQRect(dlg.MapDialogRect(c.rect)), g);
         }
         if (auto* button = qobject_cast<QPushButton*>(w)) {
             EXPECT_FALSE(button->isDefault());
@@ -124,15 +125,15 @@ TEST_P(TemplateTest, TabOrderIsTemplateOrder)
     }
     ASSERT_FALSE(tabStops.empty());
     // The first tab stop has the focus when the dialog opens.
-    ASSERT_EQ(FocusedControl(dlg), dlg.GetDlgItem(tabStops.front())->GetWidget());
+    ASSERT_EQ(FocusedControl(dlg), Widget(dlg, tabStops.front()));
     for (std::size_t i = 1; i <= tabStops.size(); ++i) {
         PressKey(dlg, Qt::Key_Tab);
         const int expected = tabStops[i % tabStops.size()];
-        EXPECT_EQ(FocusedControl(dlg), dlg.GetDlgItem(expected)->GetWidget()) << "Tab #" << i << " to " << expected;
+        EXPECT_EQ(FocusedControl(dlg), Widget(dlg, expected)) << "Tab #" << i << " to " << expected;
     }
     for (std::size_t i = tabStops.size(); i-- > 0;) {
         PressKey(dlg, Qt::Key_Backtab, Qt::ShiftModifier);
-        EXPECT_EQ(FocusedControl(dlg), dlg.GetDlgItem(tabStops[i])->GetWidget()) << "Shift+Tab to " << tabStops[i];
+        EXPECT_EQ(FocusedControl(dlg), Widget(dlg, tabStops[i])) << "Shift+Tab to " << tabStops[i];
     }
 }
 
@@ -145,19 +146,19 @@ TEST_P(TemplateTest, FieldsCarryTheirLabelsAsAccessibleNames)
     std::map<int, QString> names;
     for (const res::ControlTemplate& c : t->controls) {
         if (c.labelFor != 0)
-            names[c.labelFor] = ToCString(c.caption);
+            names[c.labelFor] = ToQString(ToCString(c.caption));
     }
     for (const res::ControlTemplate& c : t->controls) {
         if (c.kind != ControlKind::Edit && c.kind != ControlKind::ComboBox && c.kind != ControlKind::IpAddress)
             continue;
         SCOPED_TRACE(testing::Message() << "control " << c.id);
         ASSERT_TRUE(names.count(c.id)) << "no label names this field";
-        QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(dlg.GetDlgItem(c.id)->GetWidget());
+        QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(Widget(dlg, c.id));
         ASSERT_NE(iface, nullptr);
         EXPECT_EQ(iface->text(QAccessible::Name), names[c.id]);
     }
     // Labels and displays read out their text; the tree follows template order.
-    QAccessibleInterface* dialog = QAccessible::queryAccessibleInterface(&dlg);
+    QAccessibleInterface* dialog = QAccessible::queryAccessibleInterface(&Window(dlg));
     ASSERT_NE(dialog, nullptr);
     ASSERT_EQ(dialog->childCount(), static_cast<int>(widgets.size()));
     for (int i = 0; i < dialog->childCount(); ++i) {
@@ -176,13 +177,13 @@ TEST_P(TemplateTest, WindowHasItsCaptionFixedSizeAndBoxes)
     const res::DialogTemplate* t = res::FindDialogTemplate(GetParam());
     CDialog dlg(t->id);
     ASSERT_TRUE(OpenDialog(dlg));
-    const ExpectedUnits du(dlg.font());
-    EXPECT_EQ(dlg.windowTitle(), ToCString(t->caption));
+    const ExpectedUnits du(Window(dlg).font());
+    EXPECT_EQ(Window(dlg).windowTitle(), ToCString(t->caption));
     const QSize client(du.X(t->cx), du.Y(t->cy));
-    EXPECT_EQ(dlg.size(), client);
-    EXPECT_EQ(dlg.minimumSize(), client);
-    EXPECT_EQ(dlg.maximumSize(), client);
-    const Qt::WindowFlags flags = dlg.windowFlags();
+    EXPECT_EQ(Window(dlg).size(), client);
+    EXPECT_EQ(Window(dlg).minimumSize(), client);
+    EXPECT_EQ(Window(dlg).maximumSize(), client);
+    const Qt::WindowFlags flags = Window(dlg).windowFlags();
     EXPECT_TRUE(flags.testFlag(Qt::WindowTitleHint));
     EXPECT_TRUE(flags.testFlag(Qt::WindowCloseButtonHint));
     EXPECT_FALSE(flags.testFlag(Qt::WindowMaximizeButtonHint));
@@ -198,11 +199,11 @@ TEST(DialogFont, IsAnInstalledCjkFaceAtNinePoints)
 {
     CDialog dlg(IDD_MODBUS);
     ASSERT_TRUE(OpenDialog(dlg));
-    EXPECT_EQ(dlg.font().pointSize(), res::kDialogFontPoints);
-    const QFontMetrics fm(dlg.font());
+    EXPECT_EQ(Window(dlg).font().pointSize(), res::kDialogFontPoints);
+    const QFontMetrics fm(Window(dlg).font());
     // Every character of the console's texts has a glyph in the font.
     for (const res::ControlTemplate& c : res::FindDialogTemplate(IDD_MODBUS)->controls) {
-        for (QChar ch : ToCString(c.caption))
+        for (QChar ch : ToQString(ToCString(c.caption)))
             EXPECT_TRUE(fm.inFont(ch)) << std::string(c.caption);
     }
 }
@@ -211,10 +212,10 @@ TEST(DialogPlacement, OpensCentredOnTheScreen)
 {
     CDialog dlg(IDD_DJCQ);  // smaller than the test screen
     ASSERT_TRUE(OpenDialog(dlg));
-    const QRect screen = dlg.screen()->availableGeometry();
-    ASSERT_LT(dlg.frameGeometry().width(), screen.width());
-    EXPECT_LE(std::abs(dlg.frameGeometry().center().x() - screen.center().x()), 1);
-    EXPECT_LE(std::abs(dlg.frameGeometry().center().y() - screen.center().y()), 1);
+    const QRect screen = Window(dlg).screen()->availableGeometry();
+    ASSERT_LT(Window(dlg).frameGeometry().width(), screen.width());
+    EXPECT_LE(std::abs(Window(dlg).frameGeometry().center().x() - screen.center().x()), 1);
+    EXPECT_LE(std::abs(Window(dlg).frameGeometry().center().y() - screen.center().y()), 1);
 }
 
 TEST(DialogTemplate, UnknownNumberFailsTheModalRun)

@@ -22,14 +22,14 @@ bool WithToolDialog(CDlgModbus& console, int buttonId, const std::function<void(
     QTimer poll;
     poll.setInterval(10);
     QObject::connect(&poll, &QTimer::timeout, [&] {
-        auto* dlg = dynamic_cast<D*>(QApplication::activeModalWidget());
-        if (!dlg || !QTest::qWaitForWindowExposed(dlg))
+        auto* dlg = dynamic_cast<D*>(DialogOf(QApplication::activeModalWidget()));
+        if (!dlg || !QTest::qWaitForWindowExposed(&Window(*dlg)))
             return;
         poll.stop();
         ran = true;
         body(*dlg);
-        if (dlg->isVisible())
-            dlg->reject();
+        if (Window(*dlg).isVisible())
+            Window(*dlg).reject();
     });
     poll.start();
     QTest::mouseClick(Item<QPushButton>(console, buttonId), Qt::LeftButton);

@@ -1,0 +1,71 @@
+// What stands behind the framework's handles in the Qt realisation. Private
+// to framework/qt/.
+#pragma once
+
+#include "framework/Controls.h"
+#include "framework/Dialog.h"
+#include "framework/qt/DialogUnits.h"
+#include "res/DialogTemplates.h"
+
+#include <QDialog>
+#include <QPointer>
+#include <QWidget>
+
+#include <map>
+#include <memory>
+#include <optional>
+#include <vector>
+
+struct WndImpl {
+    QPointer<QWidget> widget;
+    int id = 0;
+};
+
+// The dialog's window: its keys and closing go through the dialog's OnOK
+// and OnCancel.
+class DialogWindow : public QDialog {
+public:
+    DialogWindow(DialogImpl& impl, QWidget* parent) : QDialog(parent), m_impl(impl) {}
+
+    DialogImpl& Impl() const { return m_impl; }
+
+    // Escape, the close box and QDialog's own calls.
+    void reject() override;
+    void accept() override;
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    DialogImpl& m_impl;
+};
+
+struct DialogImpl {
+    DialogImpl(CDialog& dlg, QWidget* parent);
+    ~DialogImpl();
+    DialogImpl(const DialogImpl&) = delete;
+    DialogImpl& operator=(const DialogImpl&) = delete;
+
+    bool Prepare();
+    bool BuildFromTemplate();
+    void FocusFirstTabStop();
+    void CenterWindow();
+    QWidget* ItemWidget(int nIDC) const;
+    // The template entry of control nIDC, or nullptr.
+    const res::ControlTemplate* ControlEntry(int nIDC) const;
+
+    void OnOK() { owner.OnOK(); }
+    void OnCancel() { owner.OnCancel(); }
+
+    CDialog& owner;
+    QPointer<DialogWindow> window;
+    const res::DialogTemplate* pTemplate = nullptr;
+    std::optional<DialogUnits> units;
+    std::map<int, std::unique_ptr<CWnd>> items;
+    std::vector<QMetaObject::Connection> handlers;
+    bool prepared = false;
+};
+
+// Modal message box over `parent` (nullptr: the active window) with the
+// given caption; the common ground of AfxMessageBox and CDialog::MessageBox.
+int ShowMessageBox(QWidget* parent, const QString& text, const QString& caption, UINT nType);
