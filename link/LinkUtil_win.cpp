@@ -40,6 +40,35 @@ BYTE ParityCode(int parity)
     return NOPARITY;
 }
 
+// A blocking connect() to a peer that never answers waits for the stack's
+// SYN retries (about 21 s); SO_SNDTIMEO does not bound it on Windows. So the
+// attempt runs non-blocking and is given up after `timeoutMs`.
+bool ConnectWithin(SOCKET s, const sockaddr_in& addr, int timeoutMs)
+{
+    u_long nonBlocking = 1;
+    if (ioctlsocket(s, FIONBIO, &nonBlocking) != 0) return false;
+    if (connect(s, reinterpret_cast<const sockaddr*>(&addr), sizeof addr) == SOCKET_ERROR) {
+        if (WSAGetLastError() != WSAEWOULDBLOCK) return false;
+        fd_set writable;
+        fd_set failed;
+        FD_ZERO(&writable);
+        FD_ZERO(&failed);
+        FD_SET(s, &writable);
+        FD_SET(s, &failed);
+        timeval wait{timeoutMs / 1000, (timeoutMs % 1000) * 1000};
+        // Windows reports a refused attempt in the except set, others in the write set.
+        if (select(0, nullptr, &writable, &failed, &wait) <= 0 || FD_ISSET(s, &failed)) return false;
+        int error = 0;
+        int len = sizeof error;
+        if (getsockopt(s, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &len) != 0 || error != 0)
+            return false;
+    }
+    // Connected: back to blocking, as the caller's socket was.
+    nonBlocking = 0;
+    ioctlsocket(s, FIONBIO, &nonBlocking);
+    return true;
+}
+
 void Release()
 {
     CloseHandle(g_hComPort);
@@ -154,10 +183,7 @@ int TcpConnect(std::string ip, std::string port)
     addr.sin_port = htons(TcpPortFromText(port));
     if (addr.sin_addr.s_addr == INADDR_NONE) return 0;  // unreadable text: nothing to reach
 
-    if (connect(g_hSocket, reinterpret_cast<const sockaddr*>(&addr), sizeof addr) == SOCKET_ERROR) {
-        return 0;
-    }
-    return 1;
+    return ConnectWithin(g_hSocket, addr, link_cfg::kTcpTimeoutMs) ? 1 : 0;
 }
 
 int TcpClose()
