@@ -11,7 +11,8 @@
 # The prefix maps COM1 .. COM255 to links in its own ports/ folder, which the
 # serial peer points at one end of a socat pair. The host's own serial ports,
 # which Wine would add after those (COM256), are unlinked: nothing here opens
-# them. Chinese dialog fonts are mapped to the installed CJK font.
+# them. Chinese dialog fonts are mapped to the installed CJK font. Windows
+# go to an Xvfb display of the run's own.
 set -euo pipefail
 cmd=$1
 conf=$2
@@ -83,6 +84,14 @@ setup() {
   "$WINESERVER" -p </dev/null >>"$wlog" 2>&1
   "$WINE64" cmd /c exit </dev/null >>"$wlog" 2>&1
   drop_host_ports "$run"
+  # A virtual display of the run's own, for the windows the tests make.
+  Xvfb -displayfd 3 -nolisten tcp -screen 0 1280x1024x24 3>"$run/display" </dev/null >>"$wlog" 2>&1 &
+  echo $! > "$run/xvfb.pid"
+  for _ in $(seq 100); do
+    [ -s "$run/display" ] && break
+    sleep 0.05
+  done
+  [ -s "$run/display" ] || log "Xvfb did not start: the tests that make windows will fail"
   echo "$run" > "$stamp"
   log "prefix $WINEPREFIX ready in $((SECONDS - start)) s"
 }
@@ -99,6 +108,11 @@ cleanup() {
   # Only the wineserver of this prefix, and the processes it runs.
   WINEPREFIX=$run/prefix "$WINESERVER" -k </dev/null >/dev/null 2>&1 || true
   WINEPREFIX=$run/prefix "$WINESERVER" -w </dev/null >/dev/null 2>&1 || true
+  local xvfb
+  xvfb=$(cat "$run/xvfb.pid" 2>/dev/null || true)
+  if [ -n "$xvfb" ] && [ "$(ps -p "$xvfb" -o comm= 2>/dev/null)" = Xvfb ]; then
+    kill "$xvfb" 2>/dev/null || true
+  fi
   rm -rf "$run"
 }
 
@@ -114,6 +128,10 @@ run() {
   local dir
   dir=$(cat "$stamp")
   export WINEPREFIX=$dir/prefix
+  if [ -s "$dir/display" ]; then
+    DISPLAY=:$(cat "$dir/display")
+    export DISPLAY
+  fi
   local scratch peer_pid=""
   scratch=$(mktemp -d "$dir/run.XXXXXX")
   if [ -n "$WINE_PEER" ]; then
