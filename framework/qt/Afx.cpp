@@ -8,8 +8,12 @@
 
 #include <QApplication>
 #include <QFileInfo>
+#include <QFontMetrics>
+#include <QGridLayout>
 #include <QLibraryInfo>
 #include <QMessageBox>
+#include <QSpacerItem>
+#include <QStyle>
 #include <QTranslator>
 
 namespace {
@@ -23,6 +27,26 @@ QMessageBox::Icon IconOf(UINT nType)
     case MB_ICONASTERISK: return QMessageBox::Information;
     default: return QMessageBox::NoIcon;
     }
+}
+
+// Room beside the caption in a title bar: the window icon and the close,
+// maximise and minimise buttons, each about as wide as the bar is high.
+constexpr int kTitleBarButtons = 4;
+
+// Widens the box to its caption, as Windows sizes its own: a short text
+// alone would make it so narrow that the window manager cuts the caption.
+// QMessageBox fixes its own size, so the room is a spacer in its layout.
+void FitCaption(QMessageBox& box)
+{
+    auto* grid = qobject_cast<QGridLayout*>(box.layout());
+    if (!grid)
+        return;
+    QFont titleFont = QApplication::font("QMdiSubWindowTitleBar");
+    titleFont.setBold(true);  // as most window managers draw it
+    const int titleBar = box.style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, &box);
+    const int width = QFontMetrics(titleFont).horizontalAdvance(box.windowTitle()) + kTitleBarButtons * titleBar;
+    grid->addItem(new QSpacerItem(width, 0, QSizePolicy::Minimum, QSizePolicy::Fixed), grid->rowCount(), 0, 1,
+                  grid->columnCount());
 }
 
 } // namespace
@@ -47,6 +71,7 @@ int ShowMessageBox(QWidget* parent, const QString& text, const QString& caption,
         box.setEscapeButton(QMessageBox::Ok);
     }
     box.setDefaultButton(QMessageBox::Ok);
+    FitCaption(box);
     return box.exec() == QMessageBox::Cancel ? IDCANCEL : IDOK;
 }
 

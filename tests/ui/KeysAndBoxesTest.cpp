@@ -8,6 +8,8 @@
 
 #include <QApplication>
 #include <QFileInfo>
+#include <QFontMetrics>
+#include <QStyle>
 #include <QLineEdit>
 #include <QTest>
 
@@ -132,6 +134,46 @@ INSTANTIATE_TEST_SUITE_P(Answers, DialogQuestion,
                          testing::Values(QuestionCase{"Ok", QMessageBox::Ok, IDOK},
                                          QuestionCase{"Cancel", QMessageBox::Cancel, IDCANCEL}),
                          [](const testing::TestParamInfo<QuestionCase>& info) { return info.param.name; });
+
+// A box is wide enough for its caption whole in the title bar, beside the
+// bar's window icon and its buttons, as Windows sizes its boxes: a short
+// text alone made boxes so narrow that the window manager cut the caption
+// to "K… el", or to "…" for "数量错误".
+struct CaptionCase {
+    const char* name;
+    const char* text;
+    const char* caption;  // nullptr: AfxMessageBox, the program's name
+};
+void PrintTo(const CaptionCase& c, std::ostream* os) { *os << c.name; }
+
+class BoxWidth : public testing::TestWithParam<CaptionCase> {};
+
+TEST_P(BoxWidth, ShowsTheCaptionWhole)
+{
+    const CaptionCase& c = GetParam();
+    MessageBoxProbe probe;
+    if (c.caption) {
+        CDlgModbus dlg;
+        ASSERT_TRUE(OpenDialog(dlg));
+        dlg.MessageBox(c.text, c.caption, MB_OKCANCEL | MB_ICONQUESTION);
+    } else {
+        AfxMessageBox(c.text);
+    }
+    ASSERT_EQ(probe.Count(), 1);
+    QFont titleFont = QApplication::font("QMdiSubWindowTitleBar");
+    titleFont.setBold(true);
+    const int titleBar = QApplication::style()->pixelMetric(QStyle::PM_TitleBarHeight);
+    // The caption, the window icon and close, maximise and minimise buttons.
+    const int needed = QFontMetrics(titleFont).horizontalAdvance(probe.Last().caption) + 4 * titleBar;
+    EXPECT_GE(probe.Last().width, needed) << probe.Last().caption.toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Boxes, BoxWidth,
+    testing::Values(CaptionCase{"ShortWarning", "数量错误", nullptr},
+                    CaptionCase{"ShortQuestion", "是否关闭串口？", "串口"},
+                    CaptionCase{"LongCaption", "数量错误", "Modbus调试软件 V3 串口连接参数"}),
+    [](const testing::TestParamInfo<CaptionCase>& info) { return std::string(info.param.name); });
 
 TEST(DialogMessageBox, DefaultCaptionIsTheProgramName)
 {

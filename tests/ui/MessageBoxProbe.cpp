@@ -27,6 +27,7 @@ void MessageBoxProbe::Poll()
     seen.text = box->text();
     seen.caption = box->windowTitle();
     seen.icon = box->icon();
+    seen.width = box->width();
     // The button box knows the order on screen; buttons() does not.
     QList<QAbstractButton*> buttons = box->buttons();
     std::sort(buttons.begin(), buttons.end(), [](const QAbstractButton* a, const QAbstractButton* b) {

@@ -23,6 +23,7 @@ struct SeenMessageBox {
     QMessageBox::Icon icon = QMessageBox::NoIcon;
     QStringList buttons;  // in the order the box lays them out
     QString pressed;      // text of the button the probe clicked
+    int width = 0;        // of the box as shown, in pixels
 };
 
 class MessageBoxProbe {
