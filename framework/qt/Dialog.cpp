@@ -16,10 +16,46 @@
 #include <QScreen>
 
 #include <algorithm>
+#include <vector>
 
 namespace {
 
 bool Has(std::uint32_t style, std::uint32_t flag) { return (style & flag) != 0; }
+
+// Room a static text keeps from its group box's edge and from the next
+// control on its row, in dialog units.
+constexpr int kStaticTextRoomDu = 2;
+
+struct CreatedControl {
+    const res::ControlTemplate* control;
+    QWidget* widget;
+};
+
+// Each static text in a group box may widen into the free room to its
+// right, up to the box's edge or the next control on its row, so a longer
+// text (a state line with a long port name) is not cut.
+void LimitStaticTexts(const std::vector<CreatedControl>& created, int room)
+{
+    for (const CreatedControl& text : created) {
+        auto* label = qobject_cast<StaticText*>(text.widget);
+        if (!label || text.control->group.empty())
+            continue;
+        const QRect own = label->geometry();
+        int right = own.right();
+        for (const CreatedControl& other : created) {
+            if (other.control->kind == res::ControlKind::GroupBox && other.control->caption == text.control->group)
+                right = std::max(right, other.widget->geometry().right() - room);
+        }
+        for (const CreatedControl& other : created) {
+            const QRect r = other.widget->geometry();
+            const bool sameRow = r.top() <= own.bottom() && r.bottom() >= own.top();
+            if (other.widget != label && other.control->kind != res::ControlKind::GroupBox && sameRow
+                && r.left() > own.right())
+                right = std::min(right, std::max(own.right(), r.left() - room));
+        }
+        label->setWidthLimit(right - own.left() + 1);
+    }
+}
 
 } // namespace
 
@@ -161,6 +197,7 @@ bool DialogImpl::BuildFromTemplate()
     using res::ControlKind;
     namespace st = res::style;
     std::vector<std::pair<QWidget*, int>> labels;  // naming widget, named id
+    std::vector<CreatedControl> created;
     // Children are created in template order: that is the tab order and the
     // order assistive technology walks. Group boxes are siblings, not parents.
     for (const res::ControlTemplate& c : t.controls) {
@@ -172,7 +209,7 @@ bool DialogImpl::BuildFromTemplate()
             w = new QGroupBox(caption, dlg);
             break;
         case ControlKind::Label: {
-            auto* label = new QLabel(caption, dlg);
+            auto* label = new StaticText(caption, dlg);
             label->setTextFormat(Qt::PlainText);
             label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
             w = label;
@@ -230,7 +267,10 @@ bool DialogImpl::BuildFromTemplate()
         }
         if (c.labelFor != 0)
             labels.emplace_back(w, c.labelFor);
+        created.push_back({&c, w});
     }
+
+    LimitStaticTexts(created, units->X(kStaticTextRoomDu));
 
     for (const auto& [naming, id] : labels) {
         const CWnd* item = owner.GetDlgItem(id);

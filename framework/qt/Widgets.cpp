@@ -8,7 +8,10 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QRegularExpressionValidator>
+#include <QStyle>
 #include <QStyledItemDelegate>
+
+#include <algorithm>
 
 namespace {
 
@@ -109,6 +112,20 @@ void ComboBoxWidget::setListItemHeight(int pixels)
     view()->doItemsLayout();
 }
 
+void ComboBoxWidget::showPopup()
+{
+    QAbstractItemView* list = view();
+    int widest = 0;
+    for (int i = 0; i < count(); ++i)
+        widest = std::max(widest, list->sizeHintForIndex(model()->index(i, modelColumn())).width());
+    const bool scrolls = count() > maxVisibleItems();
+    const int scrollBar = scrolls ? list->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, list) : 0;
+    // Port names outgrow a field made for "COM3", and QComboBox widens the
+    // list only for styles that pop it up as a menu: widen it here.
+    list->setMinimumWidth(widest + 2 * list->frameWidth() + scrollBar);
+    QComboBox::showPopup();
+}
+
 void ComboBoxWidget::keyPressEvent(QKeyEvent* event)
 {
     // Enter with the list closed belongs to the dialog (its OK).
@@ -130,6 +147,23 @@ bool ComboBoxWidget::eventFilter(QObject* watched, QEvent* event)
         }
     }
     return QComboBox::eventFilter(watched, event);
+}
+
+// ---- StaticText ----
+
+StaticText::StaticText(const QString& text, QWidget* parent) : QLabel(text, parent) {}
+
+void StaticText::setWidthLimit(int pixels)
+{
+    m_templateWidth = width();
+    m_widthLimit = std::max(pixels, m_templateWidth);
+}
+
+void StaticText::setShownText(const QString& text)
+{
+    setText(text);
+    if (m_widthLimit > 0)
+        resize(std::clamp(sizeHint().width(), m_templateWidth, m_widthLimit), height());
 }
 
 // ---- IpAddressWidget ----
@@ -314,6 +348,8 @@ void SetControlText(QWidget* w, const QString& text)
         multi->setText(text);
     else if (auto* edit = qobject_cast<QLineEdit*>(w))
         edit->setText(text);
+    else if (auto* label = qobject_cast<StaticText*>(w))
+        label->setShownText(text);
     else if (auto* label = qobject_cast<QLabel*>(w))
         label->setText(text);
     else if (auto* button = qobject_cast<QAbstractButton*>(w))

@@ -4,6 +4,7 @@
 
 #include <QComboBox>
 #include <QFrame>
+#include <QLabel>
 #include <QPlainTextEdit>
 #include <QString>
 
@@ -38,6 +39,11 @@ signals:
     void selectionChanged();  // the operator picked a list item
     void editTextChanged();   // the operator changed the field's text
 
+public:
+    // Opens the list at least as wide as its widest item; the field keeps
+    // its template width.
+    void showPopup() override;
+
 protected:
     void keyPressEvent(QKeyEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -45,6 +51,22 @@ protected:
 private:
     int m_curSel = -1;
     int m_itemHeight = 0;
+};
+
+// A static text that widens to the right to show a longer text whole, into
+// the free room its group box leaves it, and narrows back to its template
+// width for a shorter one.
+class StaticText : public QLabel {
+    Q_OBJECT
+public:
+    StaticText(const QString& text, QWidget* parent);
+    // The widest it may grow, in pixels; never less than its width now.
+    void setWidthLimit(int pixels);
+    void setShownText(const QString& text);
+
+private:
+    int m_templateWidth = 0;
+    int m_widthLimit = 0;
 };
 
 // The IPv4 address field: four octet fields of 0 to 255 between dots. A

@@ -6,10 +6,13 @@
 #include "ui/DlgModbus.h"
 
 #include <QAbstractItemView>
+#include <QGroupBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QStyle>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTextBlock>
@@ -306,6 +309,53 @@ TEST(MessageMap, OperatorActionsReachTheirHandlers)
     EXPECT_EQ(dlg.m_nTypeSelChanges, 1);
     EXPECT_EQ(dlg.m_nTypeEditChanges, 1);
     EXPECT_TRUE(Window(dlg).isVisible());
+}
+
+// Linux port names outgrow the port box the template made for "COM3": the
+// box keeps its place and width, its list shows every name whole, and the
+// state line shows the settings whole within its group box.
+TEST(LongPortNames, ListAndStateLineShowThemWhole)
+{
+    CDlgModbus::SetPortCandidates(&NoPorts);
+    CDlgModbus dlg;
+    ASSERT_TRUE(OpenDialog(dlg));
+    CDlgModbus::SetPortCandidates(nullptr);
+    for (const char* name : {"ttyUSB12", "ttyKT4194304x12a", "ttyS0"})
+        dlg.m_cbPort.AddString(name);
+
+    auto* port = Item<ComboBoxWidget>(dlg, IDC_CB_PORT);
+    ASSERT_NE(port, nullptr);
+    const QRect field = port->geometry();
+    port->showPopup();
+    QAbstractItemView* list = port->view();
+    ASSERT_TRUE(list->isVisible());
+    for (int i = 0; i < port->count(); ++i) {
+        const QString name = port->itemText(i);
+        // The item view's text margins: the focus frame's, and one pixel, each side.
+        const int margin = 2 * (list->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, list) + 1);
+        EXPECT_GE(list->viewport()->width(), list->fontMetrics().horizontalAdvance(name) + margin)
+            << name.toStdString() << " is cut";
+    }
+    port->hidePopup();
+    EXPECT_EQ(port->geometry(), field) << "the box keeps the template's geometry";
+
+    auto* status = Item<QLabel>(dlg, IDC_ST_STATUS);
+    ASSERT_NE(status, nullptr);
+    const QRect closed = status->geometry();
+    QWidget* group = nullptr;
+    for (auto* box : NativeDialog(dlg)->findChildren<QGroupBox*>())
+        if (box->title() == U("串口连接参数")) group = box;
+    ASSERT_NE(group, nullptr);
+    for (const char* line : {"ttyUSB12 115200 8 无校验 1", "ttyKT4194304x12a 115200 8 无校验 1"}) {
+        dlg.m_strStatus = line;
+        dlg.UpdateData(FALSE);
+        EXPECT_GE(status->width(), status->sizeHint().width()) << line << " is cut";
+        EXPECT_EQ(status->pos(), closed.topLeft());
+        EXPECT_LE(status->geometry().right(), group->geometry().right()) << line << " leaves its group box";
+    }
+    dlg.m_strStatus = "串口关闭状态";
+    dlg.UpdateData(FALSE);
+    EXPECT_EQ(status->geometry(), closed) << "back to the template's width";
 }
 
 } // namespace
