@@ -5,8 +5,10 @@
 #include <atomic>
 #include <chrono>
 #include <csignal>
+#include <cstdlib>
 #include <stdexcept>
 #include <thread>
+#include <vector>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -16,6 +18,7 @@ namespace testsupport {
 namespace {
 constexpr auto kStartTimeout = std::chrono::seconds(5);
 constexpr auto kStartPoll = std::chrono::milliseconds(10);
+constexpr std::string_view kDev = "/dev/";
 
 std::atomic<int> g_nextPair{0};
 
@@ -26,24 +29,66 @@ bool LinkReady(const std::string& path)
     return lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode) && stat(path.c_str(), &st) == 0
         && S_ISCHR(st.st_mode);
 }
+
+// "pts/<n>" for a link to /dev/pts/<n>.
+std::string PtsName(const std::string& link)
+{
+    char* target = realpath(link.c_str(), nullptr);
+    if (target == nullptr) throw std::runtime_error("PtyPair: " + link + " leads nowhere");
+    const std::string path = target;
+    free(target);
+    if (path.rfind("/dev/pts/", 0) != 0) throw std::runtime_error("PtyPair: " + link + " -> " + path);
+    return path.substr(kDev.size());
+}
+
+std::string MakePrivateFolder()
+{
+    const char* tmp = std::getenv("TMPDIR");
+    std::string pattern = std::string(tmp && tmp[0] == '/' ? tmp : "/tmp") + "/kestrel-pty-XXXXXX";
+    std::vector<char> buf(pattern.begin(), pattern.end());
+    buf.push_back('\0');
+    if (mkdtemp(buf.data()) == nullptr) throw std::runtime_error("PtyPair: cannot make " + pattern);
+    return buf.data();
+}
 } // namespace
 
-PtyPair::PtyPair()
+bool PtyPair::CanLinkInDev() { return access("/dev", W_OK) == 0; }
+
+PtyPair::PtyPair(Links links) : m_links(links)
 {
-    // Unique per process and instance, so tests may run in parallel.
-    const std::string stem = "ttyKT" + std::to_string(getpid()) + "x" + std::to_string(g_nextPair++);
-    m_nameA = stem + "a";
-    m_nameB = stem + "b";
-    unlink(PathA().c_str());
-    unlink(PathB().c_str());
-    m_pid = SpawnProcess({"socat", "-d", "-d", "pty,raw,echo=0,link=" + PathA(),
-                          "pty,raw,echo=0,link=" + PathB()});
+    if (links == Links::InDev) {
+        // Unique per process and instance, so tests may run in parallel.
+        const std::string stem = "ttyKT" + std::to_string(getpid()) + "x" + std::to_string(g_nextPair++);
+        m_nameA = stem + "a";
+        m_nameB = stem + "b";
+        m_pathA = std::string(kDev) + m_nameA;
+        m_pathB = std::string(kDev) + m_nameB;
+    } else {
+        m_folder = MakePrivateFolder();
+        m_pathA = m_folder + "/a";
+        m_pathB = m_folder + "/b";
+    }
+    try {
+        Start();
+    } catch (...) {
+        if (!m_folder.empty()) rmdir(m_folder.c_str());
+        throw;
+    }
+}
+
+void PtyPair::Start()
+{
+    unlink(m_pathA.c_str());
+    unlink(m_pathB.c_str());
+    m_pid = SpawnProcess({"socat", "-d", "-d", "pty,raw,echo=0,link=" + m_pathA,
+                          "pty,raw,echo=0,link=" + m_pathB});
     if (m_pid < 0) throw std::runtime_error("PtyPair: cannot start socat");
     const auto giveUp = std::chrono::steady_clock::now() + kStartTimeout;
-    while (!(LinkReady(PathA()) && LinkReady(PathB()))) {
+    while (!(LinkReady(m_pathA) && LinkReady(m_pathB))) {
         if (!ProcessRunning(m_pid)) {
             m_pid = -1;
-            throw std::runtime_error("PtyPair: socat ended before making " + PathA());
+            throw std::runtime_error("PtyPair: socat ended before making " + m_pathA
+                                     + (m_links == Links::InDev ? " (links in /dev need root)" : ""));
         }
         if (std::chrono::steady_clock::now() > giveUp) {
             Kill();
@@ -51,18 +96,32 @@ PtyPair::PtyPair()
         }
         std::this_thread::sleep_for(kStartPoll);
     }
+    if (m_links == Links::Private) {
+        m_nameA = PtsName(m_pathA);
+        m_nameB = PtsName(m_pathB);
+    }
 }
 
-PtyPair::~PtyPair() { Stop(SIGTERM); }
+PtyPair::~PtyPair()
+{
+    Stop(SIGTERM);
+    if (!m_folder.empty()) rmdir(m_folder.c_str());
+}
 
 void PtyPair::Kill() { Stop(SIGKILL); }
+
+void PtyPair::Replug()
+{
+    Stop(SIGTERM);
+    Start();
+}
 
 void PtyPair::Stop(int signal)
 {
     StopProcess(m_pid, signal);
     m_pid = -1;
-    unlink(PathA().c_str());
-    unlink(PathB().c_str());
+    unlink(m_pathA.c_str());
+    unlink(m_pathB.c_str());
 }
 
 bool PtyPair::Running() const
