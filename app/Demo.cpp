@@ -14,19 +14,14 @@
 
 #include <fcntl.h>
 #include <poll.h>
-#include <spawn.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
-
-extern char** environ;
 
 namespace demo {
 
 namespace {
 
 namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
 
 constexpr const char* kSimulatorName = "kestrel-sim";
 constexpr const char* kLinkFolderPrefix = "kestrel-demo-";
@@ -35,7 +30,6 @@ constexpr const char* kLinkName = "ttySIM0";
 constexpr const char* kReadyMarker = "kestrel-sim: slave ";
 constexpr const char* kPtsPrefix = "/dev/pts/";
 constexpr const char* kDevPrefix = "/dev/";
-constexpr auto kPollStep = std::chrono::milliseconds(20);
 constexpr std::size_t kChunkBytes = 4096;
 
 std::string g_simulatedPort;
@@ -70,19 +64,6 @@ void WriteAll(int fd, const char* data, std::size_t len)
         data += n;
         len -= static_cast<std::size_t>(n);
     }
-}
-
-// Waits for `pid` up to `ms`; true once it has ended and was reaped.
-bool ReapWithin(pid_t pid, int ms)
-{
-    const auto giveUp = Clock::now() + std::chrono::milliseconds(ms);
-    do {
-        const pid_t r = waitpid(pid, nullptr, WNOHANG);
-        if (r == pid || (r < 0 && errno == ECHILD))
-            return true;
-        std::this_thread::sleep_for(kPollStep / 4);
-    } while (Clock::now() < giveUp);
-    return false;
 }
 
 } // namespace
@@ -135,7 +116,7 @@ bool SimulatedModule::Fail(std::string* error, const std::string& why)
 
 bool SimulatedModule::Start(std::string* error)
 {
-    if (m_pid > 0)
+    if (m_simulator.Pid() > 0)
         return true;
     std::string why;
     if (!PrepareLinkFolder(fs::path(m_linkPath).parent_path().string(), &why))
@@ -153,46 +134,21 @@ bool SimulatedModule::Start(std::string* error)
     m_wakeRead = wake[0];
     m_wakeWrite = wake[1];
 
-    const std::string simulator = SimulatorPath();
-    std::vector<std::string> argv = {simulator, "--link", m_linkPath};
-    std::vector<char*> args;
-    for (std::string& a : argv)
-        args.push_back(a.data());
-    args.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
-    posix_spawn_file_actions_adddup2(&actions, out[1], STDERR_FILENO);
-    // The simulator's own signal handlers must run: reset what we ignore.
-    posix_spawnattr_t attr;
-    posix_spawnattr_init(&attr);
-    sigset_t defaults;
-    sigemptyset(&defaults);
-    sigaddset(&defaults, SIGINT);
-    sigaddset(&defaults, SIGTERM);
-    sigaddset(&defaults, SIGPIPE);
-    posix_spawnattr_setsigdefault(&attr, &defaults);
-    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGDEF);
-    pid_t pid = -1;
-    const int rc = posix_spawn(&pid, simulator.c_str(), &actions, &attr, args.data(), environ);
-    posix_spawnattr_destroy(&attr);
-    posix_spawn_file_actions_destroy(&actions);
+    // SIGTERM lets the simulator stop its socat, which removes the links.
+    ChildProcess::Options options;
+    options.stdoutFd = out[1];
+    options.stderrFd = out[1];
+    options.stopGrace = std::chrono::milliseconds(kStopGraceMs);
+    const bool started = m_simulator.Start({SimulatorPath(), "--link", m_linkPath}, options, &why);
     close(out[1]);
-    if (rc != 0)
-        return Fail(error, "cannot start " + simulator + ": " + std::strerror(rc));
-    m_pid = pid;
+    if (!started)
+        return Fail(error, why);
     m_forward = std::thread([this] { Forward(); });
 
-    const auto giveUp = Clock::now() + std::chrono::milliseconds(kReadyTimeoutMs);
-    while (!Ready()) {
-        if (waitpid(m_pid, nullptr, WNOHANG) == m_pid) {
-            m_pid = -1;
-            return Fail(error, "the simulator ended at start-up:\n" + Output());
-        }
-        if (Clock::now() > giveUp)
-            return Fail(error, "the simulator did not open its pair in time:\n" + Output());
-        std::this_thread::sleep_for(kPollStep);
+    if (!m_simulator.WaitUntil([this] { return Ready(); }, std::chrono::milliseconds(kReadyTimeoutMs))) {
+        return Fail(error, (m_simulator.Running() ? "the simulator did not open its pair in time:\n"
+                                                  : "the simulator ended at start-up:\n")
+                               + Output());
     }
 
     // The console opens the pseudo-terminal itself: the link lives outside
@@ -236,15 +192,7 @@ void SimulatedModule::Forward()
 
 void SimulatedModule::Stop()
 {
-    if (m_pid > 0) {
-        // SIGTERM lets the simulator stop its socat, which removes the links.
-        kill(m_pid, SIGTERM);
-        if (!ReapWithin(m_pid, kStopGraceMs)) {
-            kill(m_pid, SIGKILL);
-            waitpid(m_pid, nullptr, 0);
-        }
-        m_pid = -1;
-    }
+    m_simulator.Stop();
     if (m_forward.joinable()) {
         const char stop = 0;
         WriteAll(m_wakeWrite, &stop, 1);

@@ -9,7 +9,7 @@
 //   module.Stop();
 #pragma once
 
-#include <sys/types.h>
+#include "link/ChildProcess.h"
 
 #include <mutex>
 #include <string>
@@ -53,7 +53,7 @@ public:
     // The console's name for the module's end, "pts/<n>"; empty until started.
     const std::string& PortName() const { return m_portName; }
     const std::string& Link() const { return m_linkPath; }
-    pid_t Pid() const { return m_pid; }
+    pid_t Pid() const { return m_simulator.Pid(); }
     // What the simulator printed so far (its last kKeptOutputBytes).
     std::string Output() const;
 
@@ -64,7 +64,7 @@ private:
 
     std::string m_linkPath;
     int m_logFd;
-    pid_t m_pid = -1;
+    ChildProcess m_simulator;
     int m_outRead = -1;     // the simulator's stdout and stderr
     int m_wakeRead = -1;    // a byte here ends Forward()
     int m_wakeWrite = -1;

@@ -5,6 +5,7 @@
 //
 //   xvfb-run -a kestrel-startup 10 build/app/Kestrel cutecom
 #include "bench/BenchStats.h"
+#include "link/ChildProcess.h"
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
@@ -17,13 +18,8 @@
 #include <thread>
 #include <vector>
 
-#include <fcntl.h>
 #include <poll.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
-
-extern char** environ;
 
 namespace {
 
@@ -83,20 +79,6 @@ long ResidentKb(pid_t pid)
     return -1;
 }
 
-void Stop(pid_t pid)
-{
-    kill(pid, SIGTERM);
-    const auto giveUp = Clock::now() + kStopGrace;
-    while (waitpid(pid, nullptr, WNOHANG) == 0) {
-        if (Clock::now() > giveUp) {
-            kill(pid, SIGKILL);
-            waitpid(pid, nullptr, 0);
-            return;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-}
-
 struct Run {
     double mapMs = -1;
     long rssKb = -1;
@@ -109,19 +91,14 @@ Run StartOnce(Display* dpy, Atom pidAtom, const std::string& program)
         XEvent stale;
         XNextEvent(dpy, &stale);
     }
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-    char* argv[] = {const_cast<char*>(program.c_str()), nullptr};
-    pid_t pid = -1;
+    ChildProcess child;
+    ChildProcess::Options options;
+    options.stopGrace = kStopGrace;
     const auto t0 = Clock::now();
-    const int rc = posix_spawnp(&pid, program.c_str(), &actions, nullptr, argv, environ);
-    posix_spawn_file_actions_destroy(&actions);
     Run run;
-    if (rc != 0)
+    if (!child.Start({program}, options))
         return run;
+    const pid_t pid = child.Pid();
 
     const auto giveUp = t0 + kMapGiveUp;
     while (run.mapMs < 0 && Clock::now() < giveUp) {
@@ -141,8 +118,7 @@ Run StartOnce(Display* dpy, Atom pidAtom, const std::string& program)
         std::this_thread::sleep_for(kSettle);
         run.rssKb = ResidentKb(pid);
     }
-    Stop(pid);
-    return run;
+    return run;  // the child stops with a grace period
 }
 
 double Median(std::vector<double> v) { return bench::Summarise(std::move(v)).median; }

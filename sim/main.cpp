@@ -1,6 +1,7 @@
 // kestrel-sim: answers the console as the audio module would.
 #include "codec/Crc16.h"
 #include "codec/TextNumber.h"
+#include "link/ChildProcess.h"
 #include "sim/ModuleState.h"
 #include "sim/RtuFrames.h"
 
@@ -24,21 +25,24 @@
 
 namespace {
 
-// Read by the signal handler, so every access goes to memory.
-volatile pid_t g_socat = -1;
+ChildProcess g_socat;
+// socat's pid for the signal handler, which may only make async-signal-safe
+// calls; read there, so every access goes to memory.
+volatile pid_t g_socatPid = -1;
 
 void StopSocat()
 {
-    if (g_socat > 0) {
-        kill(g_socat, SIGTERM);
-        waitpid(g_socat, nullptr, 0);
-        g_socat = -1;
-    }
+    g_socatPid = -1;
+    g_socat.Stop();  // SIGTERM: socat removes its links
 }
 
 void OnSignal(int)
 {
-    StopSocat();
+    const pid_t pid = g_socatPid;
+    if (pid > 0) {
+        kill(pid, SIGTERM);
+        waitpid(pid, nullptr, 0);
+    }
     _exit(0);
 }
 
@@ -111,17 +115,13 @@ std::string MakePair(const std::string& consoleLink)
     fs::create_directories(fs::path(consoleLink).parent_path());
     fs::remove(consoleLink);
     fs::remove(moduleLink);
-    g_socat = fork();
-    if (g_socat == 0) {
-        const std::string a = "pty,raw,echo=0,link=" + consoleLink;
-        const std::string b = "pty,raw,echo=0,link=" + moduleLink;
-        execlp("socat", "socat", a.c_str(), b.c_str(), static_cast<char*>(nullptr));
-        std::perror("socat");
-        _exit(127);
-    }
-    for (int i = 0; i < 100 && !(fs::exists(consoleLink) && fs::exists(moduleLink)); ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    if (!fs::exists(moduleLink)) {
+    ChildProcess::Options options;
+    options.stderrFd = STDERR_FILENO;  // socat's own complaints
+    if (g_socat.Start({"socat", "pty,raw,echo=0,link=" + consoleLink, "pty,raw,echo=0,link=" + moduleLink},
+                      options))
+        g_socatPid = g_socat.Pid();
+    if (!g_socat.WaitUntil([&] { return fs::exists(consoleLink) && fs::exists(moduleLink); },
+                           std::chrono::milliseconds(2000))) {
         std::fprintf(stderr, "kestrel-sim: socat did not make the pair (is socat installed?)\n");
         StopSocat();
         std::exit(1);

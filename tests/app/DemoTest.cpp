@@ -2,10 +2,10 @@
 // pair) in the console's port list, a session through the console's real
 // widgets, and kestrel-demo taking the simulator down when it is stopped.
 #include "app/Demo.h"
+#include "link/ChildProcess.h"
 #include "link/LinkDetail.h"
 #include "link/LinkUtil.h"
 #include "res/Resource.h"
-#include "tests/support/Process.h"
 #include "tests/ui/GuiTest.h"
 #include "tests/ui/MessageBoxProbe.h"
 #include "ui/DlgModbus.h"
@@ -176,7 +176,8 @@ TEST_F(Demo, StopTakesTheSimulatorAndItsPairDown)
     const pid_t pid = m_module.Pid();
     ASSERT_TRUE(Exists(m_module.Link()));
     m_module.Stop();
-    EXPECT_FALSE(testsupport::ProcessRunning(pid));
+    EXPECT_EQ(waitpid(pid, nullptr, WNOHANG), -1) << "the simulator was reaped";
+    EXPECT_EQ(m_module.Pid(), -1);
     EXPECT_FALSE(Exists(m_module.Link())) << "socat removes its links when it ends";
     EXPECT_EQ(m_module.PortName(), "");
     m_module.Stop();  // a second stop is harmless
@@ -218,10 +219,12 @@ TEST_P(DemoProgram, SignalEndsItAndTheSimulator)
     const char* oldTmp = std::getenv("TMPDIR");
     const std::string savedTmp = oldTmp ? oldTmp : "";
     setenv("TMPDIR", tmp.Path().c_str(), 1);  // the demo's link goes in here
-    const pid_t pid = testsupport::SpawnProcess({KESTREL_DEMO_EXE}, fd, fd);
+    ChildProcess demoProgram;
+    std::string error;
+    const bool started = demoProgram.Start({KESTREL_DEMO_EXE}, {.stdoutFd = fd, .stderrFd = fd}, &error);
     oldTmp ? setenv("TMPDIR", savedTmp.c_str(), 1) : unsetenv("TMPDIR");
     close(fd);
-    ASSERT_GT(pid, 0);
+    ASSERT_TRUE(started) << error;
     const std::string link = tmp.Path() + "/kestrel-demo-" + std::to_string(getuid()) + "/ttySIM0";
 
     auto output = [&log] {
@@ -236,11 +239,10 @@ TEST_P(DemoProgram, SignalEndsItAndTheSimulator)
     EXPECT_TRUE(up) << output();
     EXPECT_TRUE(Exists(link)) << link;
 
-    kill(pid, GetParam());
+    kill(demoProgram.Pid(), GetParam());
     int status = 0;
-    const bool ended = WaitFor([&] { return waitpid(pid, &status, WNOHANG) == pid; }, kProgramWait);
-    if (!ended)
-        testsupport::StopProcess(pid, SIGKILL);
+    const bool ended = demoProgram.WaitForExit(kProgramWait, &status);
+    demoProgram.Kill();
     ASSERT_TRUE(ended) << output();
     EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == GetParam()) << "status " << status;
     EXPECT_FALSE(Exists(link)) << "the simulator's pair outlived the demo";

@@ -1,14 +1,15 @@
 // Lock files of the UUCP convention: a port another program has locked is
 // neither listed nor opened, a stale lock is taken over, ours is written at
 // open and removed at close, and a folder that takes no lock is no obstacle.
+#include "link/ChildProcess.h"
 #include "link/LinkUtil.h"
 #include "link/PortLock.h"
 #include "tests/support/NormalUser.h"
-#include "tests/support/Process.h"
 #include "tests/support/PtyPair.h"
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -67,8 +68,10 @@ TEST(LockName, IsTheDevicesNameInTheLockFolder)
 // A pid that belonged to a process that has ended.
 pid_t DeadPid()
 {
-    const pid_t pid = testsupport::SpawnProcess({"true"});
-    if (pid > 0) waitpid(pid, nullptr, 0);
+    ChildProcess child;
+    if (!child.Start({"true"})) return -1;
+    const pid_t pid = child.Pid();
+    child.WaitForExit(std::chrono::milliseconds(5000));
     return pid;
 }
 
@@ -140,15 +143,16 @@ protected:
 
 TEST_P(PortLocks, LiveLockOfAnotherProcessHoldsThePort)
 {
-    const pid_t other = testsupport::SpawnProcess({"sleep", "30"});
-    ASSERT_GT(other, 0);
+    ChildProcess sleeper;
+    ASSERT_TRUE(sleeper.Start({"sleep", "30"}));
+    const pid_t other = sleeper.Pid();
     const std::string content = GetParam().content(other);
     Plant(content);
     EXPECT_EQ(ProbeComPort(m_pair.NameA()), 0);
     EXPECT_EQ(OpenComPort(m_pair.PathA().c_str(), 9600, link_cfg::kParityNone), 0);
     EXPECT_FALSE(IsComPortOpen());
     for (const std::string& lock : Locks()) EXPECT_EQ(ReadFile(lock), content) << "the other's lock stays";
-    testsupport::StopProcess(other, SIGKILL);
+    sleeper.Kill();
 }
 
 TEST_P(PortLocks, StaleLockIsTakenOver)

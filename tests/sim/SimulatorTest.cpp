@@ -2,10 +2,10 @@
 // pair, our link on the other.
 #include "codec/Crc16.h"
 #include "codec/Frames.h"
+#include "link/ChildProcess.h"
 #include "link/LinkUtil.h"
 #include "sim/ModuleState.h"
 #include "sim/RtuFrames.h"
-#include "tests/support/Process.h"
 #include "tests/support/PtyPair.h"
 
 #include <gtest/gtest.h>
@@ -39,18 +39,19 @@ protected:
         m_log = "/tmp/kestrel-sim-test-" + std::to_string(getpid()) + ".log";
         const int fd = open(m_log.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
         ASSERT_GE(fd, 0);
-        m_pid = testsupport::SpawnProcess({KESTREL_SIM_EXE, "--device", m_pair.PathB()}, fd, fd);
+        std::string error;
+        const bool started = m_sim.Start({KESTREL_SIM_EXE, "--device", m_pair.PathB()}, {.stdoutFd = fd, .stderrFd = fd}, &error);
         close(fd);
-        ASSERT_GT(m_pid, 0);
-        for (int i = 0; i < 250 && Log().find("slave 1 on") == std::string::npos; ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        ASSERT_TRUE(started) << error;
+        m_sim.WaitUntil([this] { return Log().find("slave 1 on") != std::string::npos; },
+                        std::chrono::milliseconds(5000));
         ASSERT_NE(Log().find("slave 1 on"), std::string::npos) << Log();
         ASSERT_EQ(OpenComPort(m_pair.PathA().c_str(), 9600, link_cfg::kParityNone), 1);
     }
     void TearDown() override
     {
         CloseComPort();
-        testsupport::StopProcess(m_pid, SIGTERM);
+        m_sim.Stop();
         if (HasFailure())
             std::printf("%s", Log().c_str());
         std::remove(m_log.c_str());
@@ -77,7 +78,7 @@ protected:
 
     testsupport::PtyPair m_pair;
     std::string m_log;
-    pid_t m_pid = -1;
+    ChildProcess m_sim;
 };
 
 Bytes Frame(const RtuRequest& f) { return {f.begin(), f.end()}; }

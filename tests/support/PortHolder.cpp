@@ -1,17 +1,13 @@
 #include "tests/support/PortHolder.h"
 
-#include "tests/support/Process.h"
-
 #include <chrono>
 #include <csignal>
 #include <stdexcept>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include <fcntl.h>
 #include <poll.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 namespace testsupport {
@@ -46,41 +42,35 @@ PortHolder::PortHolder(const std::string& path, int baud, int parity, const std:
     if (pipe2(fds, O_CLOEXEC) != 0) throw std::runtime_error("PortHolder: pipe failed");
     std::vector<std::string> argv{KESTREL_HOLD_PORT_EXE, path, std::to_string(baud), std::to_string(parity)};
     if (!lockFolder.empty()) argv.push_back(lockFolder);
-    m_pid = SpawnProcess(argv, fds[1]);
+    ChildProcess::Options output;
+    output.stdoutFd = fds[1];
+    std::string error;
+    const bool started = m_helper.Start(argv, output, &error);
     close(fds[1]);
-    if (m_pid < 0) {
+    if (!started) {
         close(fds[0]);
-        throw std::runtime_error("PortHolder: cannot start " KESTREL_HOLD_PORT_EXE);
+        throw std::runtime_error("PortHolder: " + error);
     }
     const std::string line = ReadLine(fds[0]);
     close(fds[0]);
     if (line == "ready") {
         m_holding = true;
     } else if (line != "failed") {
-        StopProcess(m_pid, SIGKILL);
-        m_pid = -1;
+        m_helper.Kill();
         throw std::runtime_error("PortHolder: no report from the helper");
     }
 }
 
-PortHolder::~PortHolder() { StopProcess(m_pid, SIGTERM); }
+PortHolder::~PortHolder() = default;  // the helper gets SIGTERM and releases the port
 
 int PortHolder::End(int signal)
 {
-    if (m_pid <= 0) return -1;
-    kill(m_pid, signal);
-    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::milliseconds(kReportTimeoutMs);
+    if (m_helper.Pid() <= 0) return -1;
+    kill(m_helper.Pid(), signal);
     int status = 0;
-    while (waitpid(m_pid, &status, WNOHANG) == 0) {
-        if (std::chrono::steady_clock::now() > giveUp) {
-            StopProcess(m_pid, SIGKILL);
-            m_pid = -1;
-            return -1;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    m_pid = -1;
-    return status;
+    if (m_helper.WaitForExit(std::chrono::milliseconds(kReportTimeoutMs), &status)) return status;
+    m_helper.Kill();
+    return -1;
 }
 
 } // namespace testsupport

@@ -7,7 +7,7 @@
 // Holding() is false when the helper's open failed (the port was taken).
 #pragma once
 
-#include <sys/types.h>
+#include "link/ChildProcess.h"
 
 #include <string>
 
@@ -29,10 +29,10 @@ public:
     PortHolder& operator=(const PortHolder&) = delete;
 
     bool Holding() const { return m_holding; }
-    pid_t Pid() const { return m_pid; }
+    pid_t Pid() const { return m_helper.Pid(); }
 
 private:
-    pid_t m_pid = -1;
+    ChildProcess m_helper;
     bool m_holding = false;
 };
 

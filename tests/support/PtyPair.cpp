@@ -1,13 +1,10 @@
 #include "tests/support/PtyPair.h"
 
-#include "tests/support/Process.h"
-
 #include <atomic>
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
 #include <stdexcept>
-#include <thread>
 #include <vector>
 
 #include <sys/stat.h>
@@ -16,8 +13,7 @@
 namespace testsupport {
 
 namespace {
-constexpr auto kStartTimeout = std::chrono::seconds(5);
-constexpr auto kStartPoll = std::chrono::milliseconds(10);
+constexpr auto kStartTimeout = std::chrono::milliseconds(5000);
 constexpr std::string_view kDev = "/dev/";
 
 std::atomic<int> g_nextPair{0};
@@ -80,21 +76,16 @@ void PtyPair::Start()
 {
     unlink(m_pathA.c_str());
     unlink(m_pathB.c_str());
-    m_pid = SpawnProcess({"socat", "-d", "-d", "pty,raw,echo=0,link=" + m_pathA,
-                          "pty,raw,echo=0,link=" + m_pathB});
-    if (m_pid < 0) throw std::runtime_error("PtyPair: cannot start socat");
-    const auto giveUp = std::chrono::steady_clock::now() + kStartTimeout;
-    while (!(LinkReady(m_pathA) && LinkReady(m_pathB))) {
-        if (!ProcessRunning(m_pid)) {
-            m_pid = -1;
-            throw std::runtime_error("PtyPair: socat ended before making " + m_pathA
-                                     + (m_links == Links::InDev ? " (links in /dev need root)" : ""));
-        }
-        if (std::chrono::steady_clock::now() > giveUp) {
-            Kill();
-            throw std::runtime_error("PtyPair: socat made no links within 5 s");
-        }
-        std::this_thread::sleep_for(kStartPoll);
+    std::string error;
+    if (!m_socat.Start({"socat", "pty,raw,echo=0,link=" + m_pathA, "pty,raw,echo=0,link=" + m_pathB}, {},
+                       &error))
+        throw std::runtime_error("PtyPair: " + error);
+    if (!m_socat.WaitUntil([this] { return LinkReady(m_pathA) && LinkReady(m_pathB); }, kStartTimeout)) {
+        const bool ended = !m_socat.Running();
+        Kill();
+        throw std::runtime_error(ended ? "PtyPair: socat ended before making " + m_pathA
+                                             + (m_links == Links::InDev ? " (links in /dev need root)" : "")
+                                       : std::string("PtyPair: socat made no links within 5 s"));
     }
     if (m_links == Links::Private) {
         m_nameA = PtsName(m_pathA);
@@ -118,17 +109,14 @@ void PtyPair::Replug()
 
 void PtyPair::Stop(int signal)
 {
-    StopProcess(m_pid, signal);
-    m_pid = -1;
+    m_socat.Stop(signal);
     unlink(m_pathA.c_str());
     unlink(m_pathB.c_str());
 }
 
 bool PtyPair::Running() const
 {
-    if (ProcessRunning(m_pid)) return true;
-    m_pid = -1;  // reaped: never signal a pid that may be reused
-    return false;
+    return m_socat.Running();
 }
 
 } // namespace testsupport

@@ -14,7 +14,7 @@
 // ModbusPeer (libmodbus) its own.
 #pragma once
 
-#include <sys/types.h>
+#include "link/ChildProcess.h"
 
 #include <string>
 
@@ -61,7 +61,7 @@ private:
     std::string m_pathB;
     std::string m_nameA;
     std::string m_nameB;
-    mutable pid_t m_pid = -1;  // -1 once socat has ended and was reaped
+    mutable ChildProcess m_socat;
 };
 
 } // namespace testsupport
