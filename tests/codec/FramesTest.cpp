@@ -1,13 +1,15 @@
 #include "codec/Frames.h"
 
 #include "codec/Crc16.h"
-#include "tests/codec/HexText.h"
+#include "tests/support/HexText.h"
 
 #include <gtest/gtest.h>
 
 #include <vector>
 
 namespace {
+
+using testsupport::HexText;
 
 struct FrameCase {
     const char* request;
@@ -43,14 +45,14 @@ std::vector<FrameCase> WorkedFrames()
 TEST(Frames, WorkedFramesComeOutByteForByte)
 {
     for (const FrameCase& c : WorkedFrames())
-        EXPECT_EQ(Hex(c.frame), c.text) << c.request;
+        EXPECT_EQ(HexText(c.frame), c.text) << c.request;
 }
 
 TEST(Frames, EveryFieldKeepsOnlyItsLowByte)
 {
     // value 0x1234: 00 34, nothing spills into the neighbouring bytes.
-    EXPECT_EQ(Hex(BuildWriteRegisterFrame(1, 1, 0x1234)).substr(0, 18), "01 06 00 01 00 34 ");
-    EXPECT_EQ(Hex(BuildWriteRegisterFrame(1, 0x100, 1)).substr(0, 18), "01 06 00 00 00 01 ");
+    EXPECT_EQ(HexText(BuildWriteRegisterFrame(1, 1, 0x1234)).substr(0, 18), "01 06 00 01 00 34 ");
+    EXPECT_EQ(HexText(BuildWriteRegisterFrame(1, 0x100, 1)).substr(0, 18), "01 06 00 00 00 01 ");
     EXPECT_EQ(BuildWriteRegisterFrame(0, 1, 1)[0], 0x00);
     EXPECT_EQ(BuildWriteRegisterFrame(300, 1, 1)[0], 0x2C);
     EXPECT_EQ(BuildReadRegistersFrame(-1, 1, 1)[0], 0xFF);

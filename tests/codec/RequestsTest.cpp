@@ -1,7 +1,7 @@
 #include "codec/Requests.h"
 
 #include "codec/Frames.h"
-#include "tests/codec/HexText.h"
+#include "tests/support/HexText.h"
 
 #include <gtest/gtest.h>
 
@@ -9,6 +9,8 @@
 #include <climits>
 
 namespace {
+
+using testsupport::HexText;
 
 struct TextCase {
     const char* name;
@@ -40,7 +42,7 @@ TEST(WriteMultipleFromText, BoxTextsToFrame)
         {"blank quantity reads 0", "1", "1", " ", "5", "01 10 00 01 00 00 00 ", true},
     };
     for (const TextCase& c : cases) {
-        const std::string text = Hex(BuildWriteMultipleFromText(c.addr, c.reg, c.quantity, c.data));
+        const std::string text = HexText(BuildWriteMultipleFromText(c.addr, c.reg, c.quantity, c.data));
         if (c.prefixOnly)
             EXPECT_EQ(text.substr(0, std::string(c.frame).size()), c.frame) << c.name;
         else

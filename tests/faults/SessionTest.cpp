@@ -3,13 +3,15 @@
 // the batch generator, a TCP connection, close the port, Escape. The
 // sanitizer build runs it with leak detection: nothing of ours may remain.
 #include "tests/faults/FaultConsole.h"
-#include "tests/faults/LoopbackPeer.h"
+#include "tests/support/LoopbackListener.h"
 #include "tests/ui/ToolDialog.h"
 #include "ui/DlgDJCQ.h"
 #include "ui/DlgPLSC.h"
 
 namespace faults {
 namespace {
+
+using testsupport::LoopbackListener;
 
 class ScriptedSession : public FaultConsole {
 protected:
@@ -27,8 +29,8 @@ protected:
 TEST_F(ScriptedSession, EveryCommandOnceThenEscape)
 {
     testsupport::ModbusPeer server(m_pair.PathB());
-    LoopbackPeer tcpPeer(LoopbackPeer::Accepting);
-    ASSERT_FALSE(tcpPeer.PortText().isEmpty());
+    LoopbackListener tcpPeer(LoopbackListener::Accepting);
+    ASSERT_FALSE(tcpPeer.PortText().empty());
 
     const int result = RunModal(m_dlg, [&] {
         MessageBoxProbe probe(QMessageBox::Ok);
@@ -61,9 +63,9 @@ TEST_F(ScriptedSession, EveryCommandOnceThenEscape)
         }));
 
         TypeLoopbackAddress();
-        Retype(IDC_ED_TCPPORT, tcpPeer.PortText());
+        Retype(IDC_ED_TCPPORT, QString::fromStdString(tcpPeer.PortText()));
         Click(IDC_BTN_CONNECT);
-        EXPECT_EQ(tcpPeer.Accept(), 1);
+        EXPECT_EQ(tcpPeer.AcceptAll(), 1);
 
         EXPECT_EQ(probe.Count(), 0) << probe.Last().text.toStdString();
         Click(IDC_BTN_OPENPORT);

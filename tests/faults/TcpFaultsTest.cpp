@@ -2,10 +2,12 @@
 // handshake or refuse it, and pressed a thousand times against one that
 // accepts: it reports in bounded time and leaks no descriptor.
 #include "tests/faults/FaultConsole.h"
-#include "tests/faults/LoopbackPeer.h"
+#include "tests/support/LoopbackListener.h"
 
 namespace faults {
 namespace {
+
+using testsupport::LoopbackListener;
 
 class TcpFaults : public FaultConsole {
 protected:
@@ -18,7 +20,7 @@ protected:
 
 struct FailureRow {
     const char* name;
-    LoopbackPeer::Kind kind;
+    LoopbackListener::Kind kind;
     std::chrono::milliseconds atLeast;  // shows it was this failure, not another
     std::chrono::milliseconds within;
 };
@@ -29,9 +31,9 @@ class TcpFailures : public TcpFaults, public testing::WithParamInterface<Failure
 TEST_P(TcpFailures, ReportedWithinTheSocketTimeout)
 {
     const FailureRow& row = GetParam();
-    LoopbackPeer peer(row.kind);
-    ASSERT_FALSE(peer.PortText().isEmpty());
-    Retype(IDC_ED_TCPPORT, peer.PortText());
+    LoopbackListener peer(row.kind);
+    ASSERT_FALSE(peer.PortText().empty());
+    Retype(IDC_ED_TCPPORT, QString::fromStdString(peer.PortText()));
 
     MessageBoxProbe probe;
     const auto t0 = Clock::now();
@@ -49,32 +51,32 @@ INSTANTIATE_TEST_SUITE_P(
     Faults, TcpFailures,
     testing::Values(
         // Only the 3000 ms send time-out of the socket ends the connect.
-        FailureRow{"BlackHoleListener", LoopbackPeer::BlackHole,
+        FailureRow{"BlackHoleListener", LoopbackListener::BlackHole,
                    std::chrono::milliseconds(link_cfg::kTcpTimeoutMs) - 100ms, 3500ms + kSchedulingSlack},
-        FailureRow{"RefusedConnection", LoopbackPeer::Refusing, 0ms, 500ms + kSchedulingSlack}),
+        FailureRow{"RefusedConnection", LoopbackListener::Refusing, 0ms, 500ms + kSchedulingSlack}),
     [](const testing::TestParamInfo<FailureRow>& info) { return std::string(info.param.name); });
 
 TEST_F(TcpFaults, ThousandConnectPressesLeakNoDescriptor)
 {
     constexpr int kPresses = 1000;
-    LoopbackPeer peer(LoopbackPeer::Accepting);
-    ASSERT_FALSE(peer.PortText().isEmpty());
-    Retype(IDC_ED_TCPPORT, peer.PortText());
+    LoopbackListener peer(LoopbackListener::Accepting);
+    ASSERT_FALSE(peer.PortText().empty());
+    Retype(IDC_ED_TCPPORT, QString::fromStdString(peer.PortText()));
 
     MessageBoxProbe probe;
     // The link keeps the latest attempt's socket: count from the first press.
     Click(IDC_BTN_CONNECT);
-    int accepted = peer.Accept();
+    int accepted = peer.AcceptAll();
     const int descriptors = OpenDescriptorCount();
     for (int i = 1; i < kPresses; ++i) {
         Click(IDC_BTN_CONNECT);
-        accepted += peer.Accept();
+        accepted += peer.AcceptAll();
     }
     EXPECT_EQ(OpenDescriptorCount(), descriptors);
     EXPECT_EQ(probe.Count(), 0) << probe.Last().text.toStdString();
     TcpClose();
     QTest::qWait(50);  // the last handshakes settle
-    accepted += peer.Accept();
+    accepted += peer.AcceptAll();
     EXPECT_EQ(accepted, kPresses) << "every press made one connection";
 }
 

@@ -3,6 +3,7 @@
 
 #include "link/LinkDetail.h"
 #include "tests/link/LinkTestUtil.h"
+#include "tests/support/LoopbackListener.h"
 
 #include <gtest/gtest.h>
 
@@ -11,12 +12,6 @@
 #include <string>
 #include <vector>
 
-#include <arpa/inet.h>
-#include <fcntl.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 namespace {
 
@@ -25,60 +20,7 @@ using namespace std::chrono_literals;
 constexpr const char* kLoopback = "127.0.0.1";
 constexpr std::uint16_t kWrappedPort = 14464;  // 80000 modulo 65536
 
-// A listening socket on 127.0.0.1 (port 0: one the kernel picks).
-class Listener {
-public:
-    explicit Listener(std::uint16_t port = 0, int backlog = SOMAXCONN)
-    {
-        m_fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        const int on = 1;
-        setsockopt(m_fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-        sockaddr_in addr{};
-        addr.sin_family = AF_INET;
-        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        addr.sin_port = htons(port);
-        if (bind(m_fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 || listen(m_fd, backlog) != 0) {
-            close(m_fd);
-            m_fd = -1;
-            return;
-        }
-        socklen_t len = sizeof addr;
-        getsockname(m_fd, reinterpret_cast<sockaddr*>(&addr), &len);
-        m_port = ntohs(addr.sin_port);
-    }
-    ~Listener()
-    {
-        if (m_fd >= 0) close(m_fd);
-    }
-    Listener(const Listener&) = delete;
-    Listener& operator=(const Listener&) = delete;
-
-    bool Ok() const { return m_fd >= 0; }
-    std::uint16_t Port() const { return m_port; }
-    std::string PortText() const { return std::to_string(m_port); }
-
-    // true when a connection was waiting (it is accepted and closed).
-    bool AcceptOne(std::chrono::milliseconds wait)
-    {
-        pollfd p{m_fd, POLLIN, 0};
-        if (poll(&p, 1, static_cast<int>(wait.count())) <= 0) return false;
-        const int c = accept4(m_fd, nullptr, nullptr, SOCK_CLOEXEC);
-        if (c < 0) return false;
-        close(c);
-        return true;
-    }
-
-private:
-    int m_fd = -1;
-    std::uint16_t m_port = 0;
-};
-
-// A loopback port with nothing listening: one the kernel just handed out.
-std::string ClosedPortText()
-{
-    Listener l;
-    return l.PortText();
-}
+using testsupport::LoopbackListener;
 
 int OpenDescriptorCount()
 {
@@ -94,7 +36,7 @@ protected:
 
 TEST_F(TcpLink, ListeningPortConnects)
 {
-    Listener l;
+    LoopbackListener l;
     ASSERT_TRUE(l.Ok());
     EXPECT_EQ(TcpConnect(kLoopback, l.PortText()), 1);
     EXPECT_TRUE(l.AcceptOne(1s));
@@ -102,7 +44,7 @@ TEST_F(TcpLink, ListeningPortConnects)
 
 TEST_F(TcpLink, ClosedPortFails)
 {
-    EXPECT_EQ(TcpConnect(kLoopback, ClosedPortText()), 0);
+    EXPECT_EQ(TcpConnect(kLoopback, testsupport::ClosedLoopbackPortText()), 0);
 }
 
 struct PortTextCase {
@@ -124,7 +66,7 @@ TEST(TcpPortText, ReadsLikeAtoiReducedTo16Bits)
 
 TEST_F(TcpLink, PortText80000ReachesPort14464)
 {
-    Listener l(kWrappedPort);
+    LoopbackListener l(LoopbackListener::Accepting, kWrappedPort);
     if (!l.Ok()) GTEST_SKIP() << "port 14464 is in use on this machine";
     EXPECT_EQ(TcpConnect(kLoopback, "80000"), 1);
     EXPECT_TRUE(l.AcceptOne(1s));
@@ -146,7 +88,7 @@ struct AddressCase {
 // address connect; text it cannot read fails without reaching anything.
 TEST_F(TcpLink, AddressTextReadsLikeInetAddr)
 {
-    Listener l;
+    LoopbackListener l;
     ASSERT_TRUE(l.Ok());
     const AddressCase cases[] = {
         {"127.0.0.1", 1},   {"127.1", 1},      {"0x7f.0.0.1", 1}, {"2130706433", 1},
@@ -164,26 +106,12 @@ TEST_F(TcpLink, AddressTextReadsLikeInetAddr)
 // SYN retries (minutes).
 TEST_F(TcpLink, UnansweredHandshakeEndsAfterTheTimeout)
 {
-    Listener l(0, 0);
+    LoopbackListener l(LoopbackListener::BlackHole);
     ASSERT_TRUE(l.Ok());
-    std::vector<int> fillers;
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    addr.sin_port = htons(l.Port());
-    // Fill the queue until a handshake stays unanswered.
-    for (int i = 0; i < 8; ++i) {
-        const int s = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-        fillers.push_back(s);
-        connect(s, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
-        pollfd p{s, POLLOUT, 0};
-        if (poll(&p, 1, 200) == 0) break;
-    }
 
     const auto start = Clock::now();
     const int result = TcpConnect(kLoopback, l.PortText());
     const auto took = Clock::now() - start;
-    for (int s : fillers) close(s);
 
     std::printf("connect to a full backlog ended after %.0f ms\n", Ms(took));
     RecordProperty("blackhole_connect_ms", static_cast<int>(Ms(took)));
@@ -194,8 +122,8 @@ TEST_F(TcpLink, UnansweredHandshakeEndsAfterTheTimeout)
 
 TEST_F(TcpLink, RepeatedAttemptsLeakNoDescriptors)
 {
-    const std::string closed = ClosedPortText();
-    Listener l;
+    const std::string closed = testsupport::ClosedLoopbackPortText();
+    LoopbackListener l;
     ASSERT_TRUE(l.Ok());
     TcpConnect(kLoopback, closed);
     const int before = OpenDescriptorCount();
@@ -213,7 +141,7 @@ TEST_F(TcpLink, RepeatedAttemptsLeakNoDescriptors)
 TEST_F(TcpLink, CloseReleasesTheSocketOnce)
 {
     EXPECT_EQ(TcpClose(), -1) << "nothing to close yet";
-    Listener l;
+    LoopbackListener l;
     ASSERT_TRUE(l.Ok());
     ASSERT_EQ(TcpConnect(kLoopback, l.PortText()), 1);
     const int before = OpenDescriptorCount();

@@ -6,6 +6,7 @@
 #include "link/LinkUtil.h"
 #include "sim/ModuleState.h"
 #include "sim/RtuFrames.h"
+#include "tests/support/HexText.h"
 #include "tests/support/PtyPair.h"
 
 #include <gtest/gtest.h>
@@ -24,7 +25,7 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-std::string Hex(const Bytes& b) { return FormatHexBytes(b.data(), static_cast<int>(b.size())); }
+using testsupport::HexText;
 
 Bytes WithCrc(Bytes body)
 {
@@ -87,20 +88,20 @@ TEST_F(Simulator, RepliesAreTheStandardOnesAndStateFollowsWrites)
 {
     // 06: the standard reply echoes the request.
     const Bytes setVolume = Frame(BuildWriteRegisterFrame(1, 0x02, 7));
-    EXPECT_EQ(Hex(Exchange(setVolume)), Hex(setVolume));
+    EXPECT_EQ(HexText(Exchange(setVolume)), HexText(setVolume));
     // 03: address, function, byte count, the value, CRC.
-    EXPECT_EQ(Hex(Exchange(Frame(BuildReadRegistersFrame(1, 0x02, 1)))), Hex(WithCrc({0x01, 0x03, 0x02, 0x00, 0x07})));
+    EXPECT_EQ(HexText(Exchange(Frame(BuildReadRegistersFrame(1, 0x02, 1)))), HexText(WithCrc({0x01, 0x03, 0x02, 0x00, 0x07})));
     // 10: address, function, first register, quantity, CRC.
     const std::vector<int> values{0x03, 0x02};
-    EXPECT_EQ(Hex(Exchange(BuildWriteMultipleFrame(1, 0x01, 2, values))),
-              Hex(WithCrc({0x01, 0x10, 0x00, 0x01, 0x00, 0x02})));
+    EXPECT_EQ(HexText(Exchange(BuildWriteMultipleFrame(1, 0x01, 2, values))),
+              HexText(WithCrc({0x01, 0x10, 0x00, 0x01, 0x00, 0x02})));
     // Mode 3 and volume 2 from the 10 write; play a segment, step the volume up, stop.
     Exchange(Frame(BuildWriteRegisterFrame(1, 0x04, 5)));
     Exchange(Frame(BuildWriteRegisterFrame(1, 0x05, 0)));
-    EXPECT_EQ(Hex(Exchange(Frame(BuildReadRegistersFrame(1, 0x01, 4)))),
-              Hex(WithCrc({0x01, 0x03, 0x08, 0x00, 0x03, 0x00, 0x03, 0x00, 0x00, 0x00, 0x01})));
+    EXPECT_EQ(HexText(Exchange(Frame(BuildReadRegistersFrame(1, 0x01, 4)))),
+              HexText(WithCrc({0x01, 0x03, 0x08, 0x00, 0x03, 0x00, 0x03, 0x00, 0x00, 0x00, 0x01})));
     Exchange(Frame(BuildWriteRegisterFrame(1, 0x0A, 0)));
-    EXPECT_EQ(Hex(Exchange(Frame(BuildReadRegistersFrame(1, 0x04, 1)))), Hex(WithCrc({0x01, 0x03, 0x02, 0x00, 0x00})));
+    EXPECT_EQ(HexText(Exchange(Frame(BuildReadRegistersFrame(1, 0x04, 1)))), HexText(WithCrc({0x01, 0x03, 0x02, 0x00, 0x00})));
 
     const std::string log = Log();
     EXPECT_NE(log.find("<- 01 06 00 02 00 07 69 C8 "), std::string::npos) << log;
@@ -114,7 +115,7 @@ TEST_F(Simulator, SilentForBadCrcAndOtherSlaves)
     EXPECT_TRUE(Exchange(badCrc).empty());
     EXPECT_TRUE(Exchange(Frame(BuildWriteRegisterFrame(2, 0x02, 9))).empty());
     // Neither changed the volume, and the module still answers afterwards.
-    EXPECT_EQ(Hex(Exchange(Frame(BuildReadRegistersFrame(1, 0x02, 1)))), Hex(WithCrc({0x01, 0x03, 0x02, 0x00, 0x14})));
+    EXPECT_EQ(HexText(Exchange(Frame(BuildReadRegistersFrame(1, 0x02, 1)))), HexText(WithCrc({0x01, 0x03, 0x02, 0x00, 0x14})));
 }
 
 std::size_t Count(const std::string& text, const std::string& what)
@@ -138,9 +139,9 @@ TEST_F(Simulator, LogsEachFrameOnceAndAnswersTheNextRequest)
     ASSERT_EQ(ComWrite(other.data(), static_cast<int>(other.size())), static_cast<int>(other.size()));
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     const Bytes read = Frame(BuildReadRegistersFrame(1, 0x02, 1));
-    EXPECT_EQ(Hex(Exchange(read)), Hex(WithCrc({0x01, 0x03, 0x02, 0x00, 0x14}))) << Log();
+    EXPECT_EQ(HexText(Exchange(read)), HexText(WithCrc({0x01, 0x03, 0x02, 0x00, 0x14}))) << Log();
     EXPECT_EQ(Count(Log(), "(ignored: a frame for another slave address)"), 2u) << Log();
-    EXPECT_EQ(Count(Log(), "<- " + Hex(read)), 1u) << Log();
+    EXPECT_EQ(Count(Log(), "<- " + HexText(read)), 1u) << Log();
 }
 
 struct SplitCase {
@@ -192,7 +193,7 @@ TEST(Verdict, TrueReasonForEachFrame)
         {{0x01, 0x03, 0x00}, rtu::Verdict::TooShort},
     };
     for (const auto& [frame, verdict] : cases)
-        EXPECT_EQ(rtu::Judge(frame, 1), verdict) << Hex(frame);
+        EXPECT_EQ(rtu::Judge(frame, 1), verdict) << HexText(frame);
     EXPECT_EQ(rtu::Note(rtu::Verdict::Answer), nullptr);
 }
 
@@ -207,12 +208,12 @@ TEST(ModuleState, ExceptionsForWhatTheModuleCannotDo)
 {
     ModuleState s;
     const std::uint8_t unknownFunction[] = {0x01, 0x2B, 0x00};
-    EXPECT_EQ(Hex(HandleRequest(s, unknownFunction, 3)), "01 AB 01 ");
+    EXPECT_EQ(HexText(HandleRequest(s, unknownFunction, 3)), "01 AB 01 ");
     const std::uint8_t readNothing[] = {0x01, 0x03, 0x00, 0x01, 0x00, 0x00};
-    EXPECT_EQ(Hex(HandleRequest(s, readNothing, 6)), "01 83 03 ");
+    EXPECT_EQ(HexText(HandleRequest(s, readNothing, 6)), "01 83 03 ");
     // The console's 128-register write: the byte count (00) disagrees with the quantity.
     const std::vector<std::uint8_t> big = BuildWriteMultipleFrame(1, 1, 128, {});
-    EXPECT_EQ(Hex(HandleRequest(s, big.data(), static_cast<int>(big.size()) - 2)), "01 90 03 ");
+    EXPECT_EQ(HexText(HandleRequest(s, big.data(), static_cast<int>(big.size()) - 2)), "01 90 03 ");
     s.Write(0x02, 99);
     EXPECT_EQ(s.Read(0x02), ModuleState::kMaxVolume);
 }

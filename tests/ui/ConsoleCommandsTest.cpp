@@ -4,6 +4,7 @@
 // the TCP connection on 127.0.0.1.
 #include "link/LinkUtil.h"
 #include "res/Resource.h"
+#include "tests/support/LoopbackListener.h"
 #include "tests/support/ModbusPeer.h"
 #include "tests/support/PortHolder.h"
 #include "tests/support/PtyPair.h"
@@ -20,9 +21,6 @@
 
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -406,38 +404,6 @@ INSTANTIATE_TEST_SUITE_P(
 
 // ---- TCP connection on 127.0.0.1 ----
 
-// A loopback socket bound to a port the kernel picks: listening, or bound
-// only, so that a connection to it is refused at once.
-class LoopbackSocket {
-public:
-    explicit LoopbackSocket(bool listening)
-    {
-        m_fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in addr{};
-        addr.sin_family = AF_INET;
-        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t len = sizeof addr;
-        if (m_fd < 0 || bind(m_fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
-            (listening && listen(m_fd, SOMAXCONN) != 0) ||
-            getsockname(m_fd, reinterpret_cast<sockaddr*>(&addr), &len) != 0)
-            return;
-        m_port = ntohs(addr.sin_port);
-    }
-    ~LoopbackSocket()
-    {
-        if (m_fd >= 0)
-            close(m_fd);
-    }
-    LoopbackSocket(const LoopbackSocket&) = delete;
-    LoopbackSocket& operator=(const LoopbackSocket&) = delete;
-
-    QString PortText() const { return m_port ? QString::number(m_port) : QString(); }
-
-private:
-    int m_fd = -1;
-    std::uint16_t m_port = 0;
-};
-
 enum class Peer { None, Refusing, Listening };
 
 struct TcpRow {
@@ -453,11 +419,12 @@ using TcpConnection = ConsoleCommandsTable<TcpRow>;
 TEST_P(TcpConnection, ChecksThenConnectsWithoutTouchingTheSerialState)
 {
     const TcpRow& row = GetParam();
-    std::optional<LoopbackSocket> peer;
+    std::optional<testsupport::LoopbackListener> peer;
     if (row.peer != Peer::None) {
-        peer.emplace(row.peer == Peer::Listening);
-        ASSERT_FALSE(peer->PortText().isEmpty());
-        Retype(IDC_ED_TCPPORT, peer->PortText());
+        peer.emplace(row.peer == Peer::Listening ? testsupport::LoopbackListener::Accepting
+                                                 : testsupport::LoopbackListener::Refusing);
+        ASSERT_TRUE(peer->Ok());
+        Retype(IDC_ED_TCPPORT, QString::fromStdString(peer->PortText()));
     }
     if (row.address) {
         auto* ip = Item<IpAddressWidget>(m_dlg, IDC_IP_ADDRESS);

@@ -5,6 +5,7 @@
 
 #include "link/LinkUtil.h"
 #include "res/Resource.h"
+#include "tests/support/HexText.h"
 #include "tests/support/ModbusPeer.h"
 #include "tests/support/PtyPair.h"
 #include "tests/ui/GuiTest.h"
@@ -17,6 +18,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -27,14 +29,11 @@ using testsupport::Bytes;
 enum class Cmd { Write, Read };
 
 // Expected display text, written independently of the codec's renderer.
-inline QString Hex(const std::uint8_t* data, std::size_t n)
+inline QString Hex(std::span<const std::uint8_t> bytes)
 {
-    QString out;
-    for (std::size_t i = 0; i < n; ++i)
-        out += QString::asprintf("%02X ", data[i]);
-    return out;
+    return QString::fromStdString(testsupport::HexText(bytes));
 }
-inline QString Hex(const Bytes& b) { return Hex(b.data(), b.size()); }
+inline QString Hex(const std::uint8_t* data, std::size_t n) { return Hex({data, n}); }
 
 // The name the console's start-up step lists (one pair per test process).
 inline std::string& ConsolePortName()

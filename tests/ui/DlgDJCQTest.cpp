@@ -4,6 +4,7 @@
 // byte). Expected frames are worked out by hand with the Modbus CRC-16.
 #include "link/LinkUtil.h"
 #include "res/Resource.h"
+#include "tests/support/HexText.h"
 #include "tests/support/ModbusPeer.h"
 #include "tests/support/PtyPair.h"
 #include "tests/ui/GuiTest.h"
@@ -24,6 +25,7 @@
 namespace {
 
 using testsupport::Bytes;
+using testsupport::HexText;
 using testsupport::ModbusPeer;
 using testsupport::ModbusPeerOptions;
 using testsupport::PtyPair;
@@ -34,18 +36,6 @@ constexpr auto kNothingSentWait = 300ms;
 
 std::vector<std::string> g_candidates;
 std::vector<std::string> Candidates() { return g_candidates; }
-
-std::string Hex(const Bytes& bytes)
-{
-    std::string out;
-    for (std::uint8_t b : bytes) {
-        static const char* digits = "0123456789ABCDEF";
-        out += digits[b >> 4];
-        out += digits[b & 0x0F];
-        out += ' ';
-    }
-    return out;
-}
 
 // The operator replaces a box's text by typing.
 void Enter(CDialog& dlg, int id, const QString& text)
@@ -186,7 +176,7 @@ TEST_F(WriteMultiple, TokensAndQuantitiesGiveTheseFrames)
             EXPECT_EQ(Text(dlg, IDC_DJCQ_SENDDATA).toStdString(), row.frame);
             EXPECT_EQ(Text(dlg, IDC_DJCQ_RECVDATA).toStdString(), "01 10 A5 80 FF ");
             ASSERT_TRUE(peer.WaitForRequests(++sent, 1s));
-            EXPECT_EQ(Hex(peer.Requests().back()), row.frame);
+            EXPECT_EQ(HexText(peer.Requests().back()), row.frame);
         }
 
         // Quantity 200: 00 C8, byte count 90 (low byte of 400), 409 bytes.
@@ -200,7 +190,7 @@ TEST_F(WriteMultiple, TokensAndQuantitiesGiveTheseFrames)
         EXPECT_EQ(text, expected);
         ASSERT_TRUE(peer.WaitForRequests(++sent, 1s));
         EXPECT_EQ(peer.Requests().back().size(), 409u);
-        EXPECT_EQ(Hex(peer.Requests().back()), expected);
+        EXPECT_EQ(HexText(peer.Requests().back()), expected);
     }));
 }
 
