@@ -3,6 +3,7 @@
 // dialog's help topic in the page named after the executable.
 #include "app/Kestrel.h"
 #include "res/Resource.h"
+#include "tests/support/ScopedHook.h"
 #include "tests/ui/GuiTest.h"
 #include "tests/ui/MessageBoxProbe.h"
 #include "ui/DlgModbus.h"
@@ -211,8 +212,6 @@ TEST(HelpFile, FallsBackToTheSharedDataFolder)
             QFile::remove(beside);
             QFile::remove(shared);
             QDir().rmpath(sharedDir);  // only the folders left empty
-            CWinApp::SetHelpViewer(nullptr);
-            CDlgModbus::SetPortCandidates(nullptr);
         }
     } cleanup{beside, shared, sharedDir};
     auto place = [](const QString& path, bool present) {
@@ -244,11 +243,11 @@ TEST(HelpFile, FallsBackToTheSharedDataFolder)
     ASSERT_TRUE(place(beside, false));
     ASSERT_TRUE(place(shared, true));
     std::vector<QUrl> asked;
-    CWinApp::SetHelpViewer([&asked](const CString& url) {
+    testsupport::ScopedHook help(&CWinApp::SetHelpViewer, [&asked](const CString& url) {
         asked.push_back(AskedUrl(url));
         return true;
     });
-    CDlgModbus::SetPortCandidates(&NoPorts);
+    testsupport::ScopedHook ports(&CDlgModbus::SetPortCandidates, &NoPorts);
     {
         CDlgModbus console;
         ASSERT_TRUE(OpenDialog(console));

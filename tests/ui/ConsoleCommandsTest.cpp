@@ -8,6 +8,7 @@
 #include "tests/support/ModbusPeer.h"
 #include "tests/support/PortHolder.h"
 #include "tests/support/PtyPair.h"
+#include "tests/support/ScopedHook.h"
 #include "tests/ui/ConsoleOnPair.h"
 #include "tests/ui/GuiTest.h"
 #include "tests/ui/MessageBoxProbe.h"
@@ -194,10 +195,9 @@ TEST_F(ConsoleCommands, PortHeldByAnotherProcessIsNotOpened)
 
 TEST(ConsoleWithoutPort, OpenAsksForAPort)
 {
-    CDlgModbus::SetPortCandidates([] { return std::vector<std::string>{}; });
+    testsupport::ScopedHook ports(&CDlgModbus::SetPortCandidates, [] { return std::vector<std::string>{}; });
     CDlgModbus dlg;
     ASSERT_TRUE(OpenDialog(dlg));
-    CDlgModbus::SetPortCandidates(nullptr);
     MessageBoxProbe probe;
     QTest::mouseClick(Item<QPushButton>(dlg, IDC_BTN_OPENPORT), Qt::LeftButton);
     ASSERT_EQ(probe.Count(), 1);

@@ -3,6 +3,7 @@
 #include "res/Resource.h"
 #include "tests/support/PortHolder.h"
 #include "tests/support/PtyPair.h"
+#include "tests/support/ScopedHook.h"
 #include "tests/ui/GuiTest.h"
 #include "link/LinkUtil.h"
 #include "ui/DlgModbus.h"
@@ -153,10 +154,9 @@ TEST_F(ConsoleStartup, PortListIsNotRefreshedWhileTheConsoleRuns)
 
 TEST(ConsoleWithoutPorts, OpensClosedWithAnEmptyPortBox)
 {
-    CDlgModbus::SetPortCandidates([] { return std::vector<std::string>{}; });
+    testsupport::ScopedHook ports(&CDlgModbus::SetPortCandidates, [] { return std::vector<std::string>{}; });
     CDlgModbus dlg;
     ASSERT_TRUE(OpenDialog(dlg));
-    CDlgModbus::SetPortCandidates(nullptr);
     EXPECT_TRUE(Window(dlg).isVisible());
     EXPECT_EQ(dlg.m_cbPort.GetCount(), 0);
     EXPECT_EQ(dlg.m_cbPort.GetCurSel(), CB_ERR);

@@ -3,6 +3,7 @@
 // the 200 limit of the segment boxes, and the console handing over the
 // address its box shows.
 #include "res/Resource.h"
+#include "tests/support/ScopedHook.h"
 #include "tests/ui/GuiTest.h"
 #include "tests/ui/MessageBoxProbe.h"
 #include "tests/ui/ToolDialog.h"
@@ -266,7 +267,7 @@ std::vector<std::string> NoPorts() { return {}; }
 
 TEST(BatchGeneratorFromConsole, UsesTheAddressTypedJustBefore)
 {
-    CDlgModbus::SetPortCandidates(&NoPorts);
+    testsupport::ScopedHook ports(&CDlgModbus::SetPortCandidates, &NoPorts);
     CDlgModbus console;
     ASSERT_TRUE(OpenDialog(console));
     auto* address = Item<QLineEdit>(console, IDC_ED_DEVICEADDR);
@@ -282,7 +283,6 @@ TEST(BatchGeneratorFromConsole, UsesTheAddressTypedJustBefore)
         EXPECT_EQ(Output(dlg), "Modbus:\r\n2C 06 00 04 00 01 0F B6 \r\n2C 06 00 04 00 02 4F B7 \r\n");
     }));
     EXPECT_EQ(console.m_strDeviceAddr, "300");
-    CDlgModbus::SetPortCandidates(nullptr);
 }
 
 } // namespace

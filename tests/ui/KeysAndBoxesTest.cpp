@@ -2,6 +2,7 @@
 // an operator would.
 #include "res/Resource.h"
 #include "res/Strings.h"
+#include "tests/support/ScopedHook.h"
 #include "tests/ui/GuiTest.h"
 #include "tests/ui/MessageBoxProbe.h"
 #include "ui/DlgModbus.h"
@@ -63,15 +64,14 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(ConsoleClose, CloseBoxIsCancel)
 {
-    CDlgModbus::SetPortCandidates(&NoPorts);
+    testsupport::ScopedHook ports(&CDlgModbus::SetPortCandidates, &NoPorts);
     CDlgModbus dlg;
     EXPECT_EQ(RunModal(dlg, [&] { Window(dlg).close(); }), IDCANCEL);
-    CDlgModbus::SetPortCandidates(nullptr);
 }
 
 TEST(ConsoleClose, EnterFetchesTheTypedTextsBeforeClosing)
 {
-    CDlgModbus::SetPortCandidates(&NoPorts);
+    testsupport::ScopedHook ports(&CDlgModbus::SetPortCandidates, &NoPorts);
     CDlgModbus dlg;
     const int result = RunModal(dlg, [&] {
         auto* address = Item<QLineEdit>(dlg, IDC_ED_DEVICEADDR);
@@ -80,7 +80,6 @@ TEST(ConsoleClose, EnterFetchesTheTypedTextsBeforeClosing)
         QTest::keyClicks(address, QStringLiteral("7"));
         PressKey(dlg, Qt::Key_Return);
     });
-    CDlgModbus::SetPortCandidates(nullptr);
     EXPECT_EQ(result, IDOK);
     EXPECT_EQ(dlg.m_strDeviceAddr, QStringLiteral("17"));
 }
@@ -112,7 +111,7 @@ class DialogQuestion : public testing::TestWithParam<QuestionCase> {};
 
 TEST_P(DialogQuestion, OverTheModalConsoleAnswersOkOrCancel)
 {
-    CDlgModbus::SetPortCandidates(&NoPorts);
+    testsupport::ScopedHook ports(&CDlgModbus::SetPortCandidates, &NoPorts);
     CDlgModbus dlg;
     int answer = 0;
     MessageBoxProbe probe(GetParam().press);
@@ -121,7 +120,6 @@ TEST_P(DialogQuestion, OverTheModalConsoleAnswersOkOrCancel)
                                 MB_OKCANCEL | MB_ICONQUESTION);
         EXPECT_TRUE(Window(dlg).isVisible());  // the question does not end the console
     });
-    CDlgModbus::SetPortCandidates(nullptr);
     ASSERT_EQ(probe.Count(), 1);
     EXPECT_EQ(probe.Last().text, U("是否关闭串口？"));
     EXPECT_EQ(probe.Last().caption, U("串口"));
