@@ -44,6 +44,9 @@ std::string MakePrivateFolder()
     std::vector<char> buf(pattern.begin(), pattern.end());
     buf.push_back('\0');
     if (mkdtemp(buf.data()) == nullptr) throw std::runtime_error("PtyPair: cannot make " + pattern);
+    // Writable by us alone; readable, so that a check run as another user
+    // (testsupport::AsNormalUser) can follow the links.
+    chmod(buf.data(), 0755);
     return buf.data();
 }
 } // namespace
@@ -52,17 +55,18 @@ bool PtyPair::CanLinkInDev() { return access("/dev", W_OK) == 0; }
 
 PtyPair::PtyPair(Links links) : m_links(links)
 {
+    // Unique per process and instance, so tests may run in parallel; the
+    // link's lock files are named after the last part of the path.
+    const std::string stem = "ttyKT" + std::to_string(getpid()) + "x" + std::to_string(g_nextPair++);
     if (links == Links::InDev) {
-        // Unique per process and instance, so tests may run in parallel.
-        const std::string stem = "ttyKT" + std::to_string(getpid()) + "x" + std::to_string(g_nextPair++);
         m_nameA = stem + "a";
         m_nameB = stem + "b";
         m_pathA = std::string(kDev) + m_nameA;
         m_pathB = std::string(kDev) + m_nameB;
     } else {
         m_folder = MakePrivateFolder();
-        m_pathA = m_folder + "/a";
-        m_pathB = m_folder + "/b";
+        m_pathA = m_folder + "/" + stem + "a";
+        m_pathB = m_folder + "/" + stem + "b";
     }
     try {
         Start();

@@ -1,7 +1,7 @@
 // A virtual null-modem cable: two pseudo-terminals joined by socat. By
-// default socat's links live in a private temporary folder, which any user
-// may make, and the ends are named as the link takes a pseudo-terminal by
-// number ("pts/<n>"). With Links::InDev the links are /dev/ttyKT<unique>a
+// default socat's links live in a temporary folder of this process's own,
+// which any user may make, and the ends are named as the link takes a
+// pseudo-terminal by number ("pts/<n>"). With Links::InDev the links are /dev/ttyKT<unique>a
 // and /dev/ttyKT<unique>b instead, so that the platform's port list sees
 // them; only root may make those.
 //
