@@ -3,16 +3,20 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <ostream>
 #include <string>
 #include <vector>
 
 namespace {
 
 struct CrcCase {
+    const char* name;
     const char* source;
     std::vector<std::uint8_t> bytes;
     std::uint16_t crc;
 };
+
+void PrintTo(const CrcCase& c, std::ostream* os) { *os << c.name; }
 
 class CrcKnownAnswer : public testing::TestWithParam<CrcCase> {};
 
@@ -28,10 +32,14 @@ INSTANTIATE_TEST_SUITE_P(
     Vectors, CrcKnownAnswer,
     testing::Values(
         // Modbus CRC-16 check value (CRC-16/MODBUS catalogue entry).
-        CrcCase{"check value over ASCII 123456789", {0x31, 0x32, 0x33, 0x34, 0x35, 0x36, 0x37, 0x38, 0x39}, 0x4B37},
-        CrcCase{"write value 1 to register 04 of device 1", {0x01, 0x06, 0x00, 0x04, 0x00, 0x01}, 0xCB09},
-        CrcCase{"read 1 register from register 01 of device 1", {0x01, 0x03, 0x00, 0x01, 0x00, 0x01}, 0xCAD5},
-        CrcCase{"empty block is the initial value", {}, 0xFFFF}));
+        CrcCase{"CheckValue", "check value over ASCII 123456789",
+                {0x31, 0x32, 0x33, 0x34, 0x35, 0x36, 0x37, 0x38, 0x39}, 0x4B37},
+        CrcCase{"WriteRegister04", "write value 1 to register 04 of device 1", {0x01, 0x06, 0x00, 0x04, 0x00, 0x01},
+                0xCB09},
+        CrcCase{"ReadRegister01", "read 1 register from register 01 of device 1", {0x01, 0x03, 0x00, 0x01, 0x00, 0x01},
+                0xCAD5},
+        CrcCase{"EmptyBlock", "empty block is the initial value", {}, 0xFFFF}),
+    [](const testing::TestParamInfo<CrcCase>& info) { return std::string(info.param.name); });
 
 TEST(CalcCrc16, NonPositiveLengthProcessesNothing)
 {

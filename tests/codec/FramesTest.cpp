@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <vector>
 
 namespace {
@@ -84,6 +85,8 @@ struct MultipleCase {
     std::uint8_t quantityByte;
     std::uint8_t countByte;
 };
+
+void PrintTo(const MultipleCase& c, std::ostream* os) { *os << c.name; }
 
 class WriteMultiple : public testing::TestWithParam<MultipleCase> {};
 

@@ -349,7 +349,8 @@ TEST_P(LineSettings, RawEightNOneAtTheGivenRate)
 
 // The console's rates, and rates without a Bxxx constant.
 INSTANTIATE_TEST_SUITE_P(SerialLink, LineSettings,
-                         ::testing::Values(4800, 9600, 14400, 19200, 38400, 57600, 115200, 250000));
+                         ::testing::Values(4800, 9600, 14400, 19200, 38400, 57600, 115200, 250000),
+                         [](const testing::TestParamInfo<int>& info) { return "Baud" + std::to_string(info.param); });
 
 TEST_F(SerialLink, HeldPortIsExclusive)
 {

@@ -19,6 +19,7 @@
 
 #include <cstdint>
 #include <span>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -27,6 +28,7 @@ namespace consoletest {
 using testsupport::Bytes;
 
 enum class Cmd { Write, Read };
+inline void PrintTo(Cmd cmd, std::ostream* os) { *os << (cmd == Cmd::Write ? "Write" : "Read"); }
 
 // Expected display text, written independently of the codec's renderer.
 inline QString Hex(std::span<const std::uint8_t> bytes)
