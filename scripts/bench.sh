@@ -2,7 +2,8 @@
 # Sets up, builds and runs every benchmark and prints the figures: the link's
 # time-outs and early return, the console's commands end to end, the largest
 # inputs, and start-up time and memory beside cutecom on one virtual display.
-# Needs root (socat links under /dev). BENCH_RUNS scales the repetitions.
+# Runs as a normal user (socat pairs in a private folder). BENCH_RUNS scales
+# the repetitions.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh ci
