@@ -6,7 +6,7 @@
 
 #include "res/DialogTemplates.h"
 
-#include <windows.h>
+#include "framework/win32/Windows.h"
 
 #include <string>
 #include <string_view>

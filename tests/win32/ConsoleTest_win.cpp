@@ -1,0 +1,216 @@
+// The console on Win32 under Wine: its start-up state, the combo boxes'
+// notifications, and a write of 7 to register 02 of a real libmodbus peer
+// behind COM<n>, all through the native controls.
+// The framework's own names first (<windows.h> makes macros of IDOK, MB_OK),
+// then WinSock's header, which must come before <windows.h>.
+#include "link/LinkUtil.h"
+#include "ui/DlgModbus.h"
+
+#include "tests/support/WinePeer.h"
+
+#include "framework/win32/Native.h"
+
+#include <gtest/gtest.h>
+
+#include <commctrl.h>
+
+#include <atomic>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using testsupport::WinePeer;
+
+std::string Text(HWND hwnd)
+{
+    std::wstring wide(static_cast<std::size_t>(GetWindowTextLengthW(hwnd)) + 1, L'\0');
+    wide.resize(static_cast<std::size_t>(GetWindowTextW(hwnd, wide.data(), static_cast<int>(wide.size()))));
+    if (wide.empty()) return {};
+    const int n = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr, nullptr);
+    std::string utf8(static_cast<std::size_t>(n), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), utf8.data(), n, nullptr, nullptr);
+    return utf8;
+}
+
+std::string ItemText(HWND combo, int index)
+{
+    wchar_t buf[256] = {};
+    SendMessageW(combo, CB_GETLBTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(buf));
+    const int n = WideCharToMultiByte(CP_UTF8, 0, buf, -1, nullptr, 0, nullptr, nullptr);
+    std::string utf8(static_cast<std::size_t>(n > 0 ? n - 1 : 0), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, buf, -1, utf8.data(), n, nullptr, nullptr);
+    return utf8;
+}
+
+// Runs the queued messages, as the modal loop would between events.
+void Pump()
+{
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+}
+
+// A press as the operator makes it: the button's own click notification.
+void Click(HWND button)
+{
+    SendMessageW(button, BM_CLICK, 0, 0);
+    Pump();
+}
+
+// Typing into a combo's field, as keys reach it: WM_CHAR to its edit.
+void Type(HWND combo, const wchar_t* text)
+{
+    const HWND edit = FindWindowExW(combo, nullptr, L"Edit", nullptr);
+    ASSERT_NE(edit, nullptr);
+    for (const wchar_t* p = text; *p; ++p) SendMessageW(edit, WM_CHAR, *p, 0);
+    Pump();
+}
+
+// Answers every message box the process shows with OK, recording its
+// caption and text: a box left open would hold the test in its modal loop.
+class BoxAnswerer {
+public:
+    explicit BoxAnswerer(HWND console) : m_console(console), m_thread([this] { Run(); }) {}
+    ~BoxAnswerer()
+    {
+        m_stop = true;
+        m_thread.join();
+    }
+    std::vector<std::string> Texts()
+    {
+        std::lock_guard lock(m_mutex);
+        return m_texts;
+    }
+
+private:
+    void Run()
+    {
+        while (!m_stop) {
+            EnumWindows(
+                [](HWND hwnd, LPARAM self) -> BOOL {
+                    auto* me = reinterpret_cast<BoxAnswerer*>(self);
+                    DWORD pid = 0;
+                    GetWindowThreadProcessId(hwnd, &pid);
+                    wchar_t cls[16] = {};
+                    GetClassNameW(hwnd, cls, 16);
+                    if (pid == GetCurrentProcessId() && hwnd != me->m_console && wcscmp(cls, L"#32770") == 0
+                        && IsWindowVisible(hwnd)) {
+                        const HWND text = GetDlgItem(hwnd, 0xFFFF);
+                        std::lock_guard lock(me->m_mutex);
+                        me->m_texts.push_back(Text(hwnd) + ": " + (text ? Text(text) : std::string()));
+                        PostMessageW(hwnd, WM_COMMAND, IDOK, 0);
+                    }
+                    return TRUE;
+                },
+                reinterpret_cast<LPARAM>(this));
+            Sleep(50);
+        }
+    }
+
+    HWND m_console;
+    std::atomic<bool> m_stop{false};
+    std::mutex m_mutex;
+    std::vector<std::string> m_texts;
+    std::thread m_thread;
+};
+
+class Console : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        INITCOMMONCONTROLSEX icc{sizeof icc, ICC_INTERNET_CLASSES | ICC_STANDARD_CLASSES};
+        InitCommonControlsEx(&icc);
+    }
+    void TearDown() override { CloseComPort(); }
+
+    // The console shown without its modal loop, its window and a control.
+    void Start()
+    {
+        m_dlg = std::make_unique<CDlgModbus>();
+        ASSERT_TRUE(m_dlg->Create());
+        m_window = NativeWindow(*m_dlg);
+        ASSERT_NE(m_window, nullptr);
+        Pump();
+    }
+    HWND Item(int id) const { return GetDlgItem(m_window, id); }
+
+    std::unique_ptr<CDlgModbus> m_dlg;
+    HWND m_window = nullptr;
+};
+
+TEST_F(Console, StartsClosedWithThePortsThatOpen)
+{
+    std::unique_ptr<WinePeer> peer;
+    if (WinePeer::Unavailable().empty()) peer = std::make_unique<WinePeer>();
+    Start();
+    EXPECT_EQ(Text(m_window), "Modbus调试软件 V3");
+    EXPECT_EQ(Text(Item(IDC_ST_STATUS)), "串口关闭状态");
+    EXPECT_EQ(Text(Item(IDC_BTN_OPENPORT)), "打开串口");
+    EXPECT_EQ(Text(Item(IDC_CB_BAUD)), "9600");
+    EXPECT_EQ(Text(Item(IDC_CB_PARITY)), "无校验");
+    EXPECT_EQ(Text(Item(IDC_ED_DEVICEADDR)), "1");
+    EXPECT_EQ(Text(Item(IDC_CB_WRITEREG)), "01");
+    EXPECT_EQ(Text(Item(IDC_ST_WRITEREGNAME)), "内置播放模式");
+    EXPECT_FALSE(m_dlg->m_bPortOpen);
+    if (peer) {
+        // The peer's port is listed (other runs' ports may be listed too).
+        const HWND port = Item(IDC_CB_PORT);
+        bool listed = false;
+        for (int i = 0; i < SendMessageW(port, CB_GETCOUNT, 0, 0); ++i) listed |= ItemText(port, i) == peer->PortName();
+        EXPECT_TRUE(listed) << peer->PortName() << " is missing from the port list";
+    }
+}
+
+TEST_F(Console, TypingClearsTheSelectionAndOnlyTheOperatorNotifies)
+{
+    Start();
+    const HWND reg = Item(IDC_CB_WRITEREG);
+    const HWND name = Item(IDC_ST_WRITEREGNAME);
+    // Selecting from code notifies nobody: the label stays as it was.
+    ASSERT_EQ(m_dlg->m_cbWriteReg.SetCurSel(1), 1);
+    Pump();
+    EXPECT_EQ(Text(reg), "02");
+    EXPECT_EQ(Text(name), "内置播放模式");
+    EXPECT_EQ(m_dlg->m_cbWriteReg.GetCurSel(), 1);
+
+    // Typing clears the selection and raises the edit notification.
+    SetWindowTextW(reg, L"");
+    Type(reg, L"03");
+    EXPECT_EQ(m_dlg->m_cbWriteReg.GetCurSel(), CB_ERR);
+    EXPECT_NE(Text(name), "内置播放模式") << "the label follows the typed code";
+}
+
+TEST_F(Console, WriteOfSevenToRegister02ShowsRequestAndEcho)
+{
+    if (const std::string why = WinePeer::Unavailable(); !why.empty()) GTEST_SKIP() << why;
+    WinePeer peer;
+    Start();
+    // The operator picks the peer's port from the list, register 02, and types 7.
+    const HWND port = Item(IDC_CB_PORT);
+    int index = CB_ERR;
+    for (int i = 0; i < SendMessageW(port, CB_GETCOUNT, 0, 0); ++i) {
+        if (ItemText(port, i) == peer.PortName()) index = i;
+    }
+    ASSERT_NE(index, CB_ERR) << peer.PortName() << " is not listed";
+    m_dlg->m_cbPort.SetCurSel(index);
+    BoxAnswerer boxes(m_window);
+    Click(Item(IDC_BTN_OPENPORT));
+    ASSERT_TRUE(m_dlg->m_bPortOpen) << Text(Item(IDC_ST_STATUS)) << " " << ::testing::PrintToString(boxes.Texts());
+    EXPECT_EQ(Text(Item(IDC_ST_STATUS)), peer.PortName() + " 9600 8 无校验 1");
+    EXPECT_EQ(Text(Item(IDC_BTN_OPENPORT)), "关闭串口");
+
+    m_dlg->m_cbWriteReg.SetCurSel(1);
+    SetWindowTextW(Item(IDC_ED_WRITEVALUE), L"7");
+    Click(Item(IDC_BTN_WRITE));
+    EXPECT_EQ(Text(Item(IDC_ED_WRITESENT)), "01 06 00 02 00 07 69 C8 ");
+    EXPECT_EQ(Text(Item(IDC_ED_WRITEREPLY)), "01 06 00 02 00 07 69 C8 ") << "a write's standard echo";
+    EXPECT_EQ(peer.Register(2), 7);
+    EXPECT_TRUE(boxes.Texts().empty()) << ::testing::PrintToString(boxes.Texts());
+}
+
+} // namespace
