@@ -71,51 +71,82 @@ void Type(HWND combo, const wchar_t* text)
     Pump();
 }
 
-// Answers every message box the process shows with OK, recording its
-// caption and text: a box left open would hold the test in its modal loop.
+// A message box as the operator sees it.
+struct Box {
+    std::string caption;
+    std::string text;
+    bool cancel = false;       // it has a Cancel button
+    bool exclamation = false;  // it shows the exclamation icon
+};
+
+void PrintTo(const Box& b, std::ostream* os) { *os << '"' << b.caption << "\": \"" << b.text << '"'; }
+
+// Answers every message box the process shows (OK unless told otherwise),
+// recording it: a box left open would hold the test in its modal loop.
 class BoxAnswerer {
 public:
-    explicit BoxAnswerer(HWND console) : m_console(console), m_thread([this] { Run(); }) {}
+    explicit BoxAnswerer(HWND console, int answer = IDOK)
+        : m_console(console), m_answer(answer), m_thread([this] { Run(); })
+    {
+    }
     ~BoxAnswerer()
     {
         m_stop = true;
         m_thread.join();
     }
-    std::vector<std::string> Texts()
+    void Answer(int id) { m_answer = id; }
+    std::vector<Box> Boxes()
     {
         std::lock_guard lock(m_mutex);
-        return m_texts;
+        return m_boxes;
     }
 
 private:
+    static BOOL CALLBACK Visit(HWND hwnd, LPARAM self)
+    {
+        auto* me = reinterpret_cast<BoxAnswerer*>(self);
+        DWORD pid = 0;
+        GetWindowThreadProcessId(hwnd, &pid);
+        wchar_t cls[16] = {};
+        GetClassNameW(hwnd, cls, 16);
+        if (pid != GetCurrentProcessId() || hwnd == me->m_console || wcscmp(cls, L"#32770") != 0
+            || !IsWindowVisible(hwnd) || me->m_answered == hwnd)
+            return TRUE;
+        Box box;
+        box.caption = Text(hwnd);
+        const HWND text = GetDlgItem(hwnd, 0xFFFF);
+        box.text = text ? Text(text) : std::string();
+        box.cancel = GetDlgItem(hwnd, IDCANCEL) != nullptr;
+        // The icon is the box's one static control with the icon style.
+        for (HWND c = GetWindow(hwnd, GW_CHILD); c != nullptr; c = GetWindow(c, GW_HWNDNEXT)) {
+            if ((GetWindowLongW(c, GWL_STYLE) & SS_TYPEMASK) == SS_ICON) {
+                const auto shown = reinterpret_cast<HICON>(SendMessageW(c, STM_GETICON, 0, 0));
+                box.exclamation = shown != nullptr && shown == LoadIconW(nullptr, IDI_EXCLAMATION);
+            }
+        }
+        {
+            std::lock_guard lock(me->m_mutex);
+            me->m_boxes.push_back(box);
+        }
+        me->m_answered = hwnd;
+        PostMessageW(hwnd, WM_COMMAND, static_cast<WPARAM>(me->m_answer.load()), 0);
+        return TRUE;
+    }
+
     void Run()
     {
         while (!m_stop) {
-            EnumWindows(
-                [](HWND hwnd, LPARAM self) -> BOOL {
-                    auto* me = reinterpret_cast<BoxAnswerer*>(self);
-                    DWORD pid = 0;
-                    GetWindowThreadProcessId(hwnd, &pid);
-                    wchar_t cls[16] = {};
-                    GetClassNameW(hwnd, cls, 16);
-                    if (pid == GetCurrentProcessId() && hwnd != me->m_console && wcscmp(cls, L"#32770") == 0
-                        && IsWindowVisible(hwnd)) {
-                        const HWND text = GetDlgItem(hwnd, 0xFFFF);
-                        std::lock_guard lock(me->m_mutex);
-                        me->m_texts.push_back(Text(hwnd) + ": " + (text ? Text(text) : std::string()));
-                        PostMessageW(hwnd, WM_COMMAND, IDOK, 0);
-                    }
-                    return TRUE;
-                },
-                reinterpret_cast<LPARAM>(this));
+            EnumWindows(Visit, reinterpret_cast<LPARAM>(this));
             Sleep(50);
         }
     }
 
     HWND m_console;
+    std::atomic<int> m_answer;
+    HWND m_answered = nullptr;  // answered, possibly not yet gone
     std::atomic<bool> m_stop{false};
     std::mutex m_mutex;
-    std::vector<std::string> m_texts;
+    std::vector<Box> m_boxes;
     std::thread m_thread;
 };
 
@@ -200,7 +231,7 @@ TEST_F(Console, WriteOfSevenToRegister02ShowsRequestAndEcho)
     m_dlg->m_cbPort.SetCurSel(index);
     BoxAnswerer boxes(m_window);
     Click(Item(IDC_BTN_OPENPORT));
-    ASSERT_TRUE(m_dlg->m_bPortOpen) << Text(Item(IDC_ST_STATUS)) << " " << ::testing::PrintToString(boxes.Texts());
+    ASSERT_TRUE(m_dlg->m_bPortOpen) << Text(Item(IDC_ST_STATUS)) << " " << ::testing::PrintToString(boxes.Boxes());
     EXPECT_EQ(Text(Item(IDC_ST_STATUS)), peer.PortName() + " 9600 8 无校验 1");
     EXPECT_EQ(Text(Item(IDC_BTN_OPENPORT)), "关闭串口");
 
@@ -210,7 +241,40 @@ TEST_F(Console, WriteOfSevenToRegister02ShowsRequestAndEcho)
     EXPECT_EQ(Text(Item(IDC_ED_WRITESENT)), "01 06 00 02 00 07 69 C8 ");
     EXPECT_EQ(Text(Item(IDC_ED_WRITEREPLY)), "01 06 00 02 00 07 69 C8 ") << "a write's standard echo";
     EXPECT_EQ(peer.Register(2), 7);
-    EXPECT_TRUE(boxes.Texts().empty()) << ::testing::PrintToString(boxes.Texts());
+    EXPECT_TRUE(boxes.Boxes().empty()) << ::testing::PrintToString(boxes.Boxes());
+
+    // Closing asks first, in a box of the console's own: Cancel keeps the port.
+    boxes.Answer(IDCANCEL);
+    Click(Item(IDC_BTN_OPENPORT));
+    EXPECT_TRUE(m_dlg->m_bPortOpen);
+    boxes.Answer(IDOK);
+    Click(Item(IDC_BTN_OPENPORT));
+    EXPECT_FALSE(m_dlg->m_bPortOpen);
+    EXPECT_EQ(Text(Item(IDC_ST_STATUS)), "串口关闭状态");
+    const std::vector<Box> asked = boxes.Boxes();
+    ASSERT_EQ(asked.size(), 2u);
+    for (const Box& b : asked) {
+        EXPECT_EQ(b.caption, "串口");
+        EXPECT_EQ(b.text, "是否关闭串口？");
+        EXPECT_TRUE(b.cancel);
+    }
+}
+
+// A refusal is the application's box: the program's name as caption, the
+// text alone, OK only, the exclamation icon; the command sends nothing.
+TEST_F(Console, RefusalIsAnExclamationBoxWithTheProgramsName)
+{
+    Start();
+    BoxAnswerer boxes(m_window);
+    SetWindowTextW(Item(IDC_ED_WRITEVALUE), L"7");
+    Click(Item(IDC_BTN_WRITE));
+    const std::vector<Box> shown = boxes.Boxes();
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].caption, "win32_tests");
+    EXPECT_EQ(shown[0].text, "请先连接设备");
+    EXPECT_FALSE(shown[0].cancel);
+    EXPECT_TRUE(shown[0].exclamation);
+    EXPECT_EQ(Text(Item(IDC_ED_WRITESENT)), "");
 }
 
 } // namespace

@@ -60,6 +60,29 @@ drop_host_ports() {
   done
 }
 
+# A virtual display of the run's own, for the windows the tests make; tried
+# again when the display it picked does not answer (another server may have
+# taken that number at the same moment).
+start_display() {
+  local run=$1 pid attempt
+  for attempt in 1 2 3; do
+    rm -f "$run/display"
+    Xvfb -displayfd 3 -nolisten tcp -screen 0 1280x1024x24 3>"$run/display" </dev/null >>"$run/wine.log" 2>&1 &
+    pid=$!
+    echo "$pid" > "$run/xvfb.pid"
+    for _ in $(seq 100); do
+      [ -s "$run/display" ] && break
+      sleep 0.05
+    done
+    if [ -s "$run/display" ] && DISPLAY=:$(cat "$run/display") xdotool getdisplaygeometry >/dev/null 2>&1; then
+      return 0
+    fi
+    kill "$pid" 2>/dev/null || true
+    log "virtual display, attempt $attempt: no answer"
+  done
+  return 1
+}
+
 setup() {
   local stamp=$1 run
   run=$(mktemp -d "${TMPDIR:-/tmp}/$KESTREL_RUN_TEMPLATE")
@@ -84,14 +107,7 @@ setup() {
   "$WINESERVER" -p </dev/null >>"$wlog" 2>&1
   "$WINE64" cmd /c exit </dev/null >>"$wlog" 2>&1
   drop_host_ports "$run"
-  # A virtual display of the run's own, for the windows the tests make.
-  Xvfb -displayfd 3 -nolisten tcp -screen 0 1280x1024x24 3>"$run/display" </dev/null >>"$wlog" 2>&1 &
-  echo $! > "$run/xvfb.pid"
-  for _ in $(seq 100); do
-    [ -s "$run/display" ] && break
-    sleep 0.05
-  done
-  [ -s "$run/display" ] || log "Xvfb did not start: the tests that make windows will fail"
+  start_display "$run" || log "no virtual display: the tests that make windows will fail"
   echo "$run" > "$stamp"
   log "prefix $WINEPREFIX ready in $((SECONDS - start)) s"
 }
