@@ -5,6 +5,7 @@
 // then WinSock's header, which must come before <windows.h>.
 #include "link/LinkUtil.h"
 #include "ui/DlgModbus.h"
+#include "ui/DlgPLSC.h"
 
 #include "tests/support/WinePeer.h"
 
@@ -85,10 +86,7 @@ void PrintTo(const Box& b, std::ostream* os) { *os << '"' << b.caption << "\": \
 // recording it: a box left open would hold the test in its modal loop.
 class BoxAnswerer {
 public:
-    explicit BoxAnswerer(HWND console, int answer = IDOK)
-        : m_console(console), m_answer(answer), m_thread([this] { Run(); })
-    {
-    }
+    explicit BoxAnswerer(int answer = IDOK) : m_answer(answer), m_thread([this] { Run(); }) {}
     ~BoxAnswerer()
     {
         m_stop = true;
@@ -109,7 +107,8 @@ private:
         GetWindowThreadProcessId(hwnd, &pid);
         wchar_t cls[16] = {};
         GetClassNameW(hwnd, cls, 16);
-        if (pid != GetCurrentProcessId() || hwnd == me->m_console || wcscmp(cls, L"#32770") != 0
+        // A box is a system dialog of this process that is none of ours.
+        if (pid != GetCurrentProcessId() || DialogOf(hwnd) != nullptr || wcscmp(cls, L"#32770") != 0
             || !IsWindowVisible(hwnd) || me->m_answered == hwnd)
             return TRUE;
         Box box;
@@ -141,7 +140,6 @@ private:
         }
     }
 
-    HWND m_console;
     std::atomic<int> m_answer;
     HWND m_answered = nullptr;  // answered, possibly not yet gone
     std::atomic<bool> m_stop{false};
@@ -229,7 +227,7 @@ TEST_F(Console, WriteOfSevenToRegister02ShowsRequestAndEcho)
     }
     ASSERT_NE(index, CB_ERR) << peer.PortName() << " is not listed";
     m_dlg->m_cbPort.SetCurSel(index);
-    BoxAnswerer boxes(m_window);
+    BoxAnswerer boxes;
     Click(Item(IDC_BTN_OPENPORT));
     ASSERT_TRUE(m_dlg->m_bPortOpen) << Text(Item(IDC_ST_STATUS)) << " " << ::testing::PrintToString(boxes.Boxes());
     EXPECT_EQ(Text(Item(IDC_ST_STATUS)), peer.PortName() + " 9600 8 无校验 1");
@@ -265,7 +263,7 @@ TEST_F(Console, WriteOfSevenToRegister02ShowsRequestAndEcho)
 TEST_F(Console, RefusalIsAnExclamationBoxWithTheProgramsName)
 {
     Start();
-    BoxAnswerer boxes(m_window);
+    BoxAnswerer boxes;
     SetWindowTextW(Item(IDC_ED_WRITEVALUE), L"7");
     Click(Item(IDC_BTN_WRITE));
     const std::vector<Box> shown = boxes.Boxes();
@@ -275,6 +273,116 @@ TEST_F(Console, RefusalIsAnExclamationBoxWithTheProgramsName)
     EXPECT_FALSE(shown[0].cancel);
     EXPECT_TRUE(shown[0].exclamation);
     EXPECT_EQ(Text(Item(IDC_ED_WRITESENT)), "");
+}
+
+// A key pressed on a control of the modal console, from another thread
+// once the console shows: the modal loop gets it as the keyboard would.
+class KeyPresser {
+public:
+    KeyPresser(int control, WPARAM key, DWORD delayMs = 0)
+        : m_thread([control, key, delayMs] {
+              Sleep(delayMs);
+              Press(control, key);
+          })
+    {
+    }
+    ~KeyPresser() { m_thread.join(); }
+
+private:
+    static void Press(int control, WPARAM key)
+    {
+        HWND dlg = nullptr;
+        for (int i = 0; i < 200 && !dlg; ++i) {
+            Sleep(50);
+            // Our own console only: another program's may share the desktop.
+            EnumWindows(
+                [](HWND hwnd, LPARAM found) -> BOOL {
+                    if (!IsWindowVisible(hwnd) || dynamic_cast<CDlgModbus*>(DialogOf(hwnd)) == nullptr) return TRUE;
+                    *reinterpret_cast<HWND*>(found) = hwnd;
+                    return FALSE;
+                },
+                reinterpret_cast<LPARAM>(&dlg));
+        }
+        if (!dlg) return;
+        const HWND target = GetDlgItem(dlg, control);
+        PostMessageW(dlg, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(target), TRUE);
+        Sleep(200);
+        PostMessageW(target, WM_KEYDOWN, key, 1);
+        PostMessageW(target, WM_KEYUP, key, 0xC0000001);
+    }
+    std::thread m_thread;
+};
+
+struct KeyCase {
+    const char* name;
+    int control;
+    WPARAM key;
+    int result;
+    const char* box;  // the box a click brings, or nullptr
+};
+
+// Escape is Cancel; Enter is OK unless a push button has the focus, which it
+// then clicks (the run goes on until the second key, Escape).
+TEST(ConsoleKeys, EscapeCancelsEnterIsOkOrClicksTheFocusedButton)
+{
+    const KeyCase cases[] = {
+        {"Escape in the address box", IDC_ED_DEVICEADDR, VK_ESCAPE, IDCANCEL, nullptr},
+        {"Enter in the address box", IDC_ED_DEVICEADDR, VK_RETURN, IDOK, nullptr},
+        {"Enter on the write button", IDC_BTN_WRITE, VK_RETURN, IDCANCEL, "请先连接设备"},
+    };
+    for (const KeyCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        CDlgModbus dlg;
+        BoxAnswerer boxes;
+        int result = 0;
+        {
+            KeyPresser press(c.control, c.key);
+            std::unique_ptr<KeyPresser> escape;
+            if (c.box) escape = std::make_unique<KeyPresser>(IDC_ED_DEVICEADDR, VK_ESCAPE, 1500);
+            result = dlg.DoModal();
+        }
+        EXPECT_EQ(result, c.result);
+        const std::vector<Box> shown = boxes.Boxes();
+        if (c.box) {
+            ASSERT_FALSE(shown.empty());
+            EXPECT_EQ(shown[0].text, c.box);
+        } else {
+            EXPECT_TRUE(shown.empty()) << ::testing::PrintToString(shown);
+        }
+    }
+}
+
+// The batch generator on Win32: its output with CR LF line ends in the
+// native multi-line edit, and the segment limit's message on typing.
+TEST(BatchGenerator, ListsFramesWithCrLfAndLimitsTheSegment)
+{
+    CDlgPLSC dlg;
+    dlg.m_strDeviceAddr = "1";
+    ASSERT_TRUE(dlg.Create());
+    const HWND window = NativeWindow(dlg);
+    Pump();
+    EXPECT_EQ(Text(window), "批量生成");
+    EXPECT_EQ(Text(GetDlgItem(window, IDC_PLSC_INSTRUCTION)), "放音");
+    EXPECT_EQ(Text(GetDlgItem(window, IDC_PLSC_TYPE)), "Modbus");
+
+    SetWindowTextW(GetDlgItem(window, IDC_PLSC_STARTSEG), L"1");
+    SetWindowTextW(GetDlgItem(window, IDC_PLSC_ENDSEG), L"2");
+    Click(GetDlgItem(window, IDC_PLSC_GENERATE));
+    EXPECT_EQ(Text(GetDlgItem(window, IDC_PLSC_OUTPUT)),
+              "Modbus:\r\n01 06 00 04 00 01 09 CB \r\n01 06 00 04 00 02 49 CA \r\n");
+
+    // The third digit of 201, typed, brings the message and the limit.
+    BoxAnswerer boxes;
+    const HWND end = GetDlgItem(window, IDC_PLSC_ENDSEG);
+    SetWindowTextW(end, L"");
+    SendMessageW(end, WM_CHAR, L'2', 0);
+    SendMessageW(end, WM_CHAR, L'0', 0);
+    SendMessageW(end, WM_CHAR, L'1', 0);
+    Pump();
+    EXPECT_EQ(Text(end), "200");
+    const std::vector<Box> shown = boxes.Boxes();
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].text, "段号最大值为200");
 }
 
 } // namespace
