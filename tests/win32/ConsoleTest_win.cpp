@@ -16,6 +16,7 @@
 #include <commctrl.h>
 
 #include <atomic>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -279,9 +280,10 @@ TEST_F(Console, RefusalIsAnExclamationBoxWithTheProgramsName)
 // once the console shows: the modal loop gets it as the keyboard would.
 class KeyPresser {
 public:
-    KeyPresser(int control, WPARAM key, DWORD delayMs = 0)
-        : m_thread([control, key, delayMs] {
-              Sleep(delayMs);
+    // `after`, when given: the key waits until it holds (at most 20 s).
+    KeyPresser(int control, WPARAM key, std::function<bool()> after = {})
+        : m_thread([control, key, after] {
+              for (int i = 0; after && !after() && i < 400; ++i) Sleep(50);
               Press(control, key);
           })
     {
@@ -338,7 +340,9 @@ TEST(ConsoleKeys, EscapeCancelsEnterIsOkOrClicksTheFocusedButton)
         {
             KeyPresser press(c.control, c.key);
             std::unique_ptr<KeyPresser> escape;
-            if (c.box) escape = std::make_unique<KeyPresser>(IDC_ED_DEVICEADDR, VK_ESCAPE, 1500);
+            if (c.box)
+                escape = std::make_unique<KeyPresser>(IDC_ED_DEVICEADDR, VK_ESCAPE,
+                                                      [&boxes] { return !boxes.Boxes().empty(); });
             result = dlg.DoModal();
         }
         EXPECT_EQ(result, c.result);
