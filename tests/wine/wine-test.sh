@@ -95,6 +95,13 @@ setup() {
   export WINEPREFIX=$run/prefix
   local wlog=$run/wine.log
   local start=$SECONDS
+  # The display first: Wine's desktop process, which any of the commands
+  # below may start, keeps the display it started with for the whole run.
+  start_display "$run" || log "no virtual display: the tests that make windows will fail"
+  if [ -s "$run/display" ]; then
+    DISPLAY=:$(cat "$run/display")
+    export DISPLAY
+  fi
   # Every Wine process here outlives its command line (wineserver, services):
   # keep them off the caller's output, which ctest waits on.
   "$WINE64" wineboot -i </dev/null >>"$wlog" 2>&1
@@ -107,7 +114,6 @@ setup() {
   "$WINESERVER" -p </dev/null >>"$wlog" 2>&1
   "$WINE64" cmd /c exit </dev/null >>"$wlog" 2>&1
   drop_host_ports "$run"
-  start_display "$run" || log "no virtual display: the tests that make windows will fail"
   echo "$run" > "$stamp"
   log "prefix $WINEPREFIX ready in $((SECONDS - start)) s"
 }
