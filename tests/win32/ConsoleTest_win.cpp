@@ -6,9 +6,11 @@
 #include "link/LinkUtil.h"
 #include "ui/DlgModbus.h"
 #include "ui/DlgPLSC.h"
+#include "framework/WinApp.h"
 
 #include "tests/support/WinePeer.h"
 
+#include "framework/win32/DialogTemplate.h"
 #include "framework/win32/Native.h"
 
 #include <gtest/gtest.h>
@@ -354,6 +356,48 @@ TEST(ConsoleKeys, EscapeCancelsEnterIsOkOrClicksTheFocusedButton)
             EXPECT_TRUE(shown.empty()) << ::testing::PrintToString(shown);
         }
     }
+}
+
+// The Help message (what F1 raises) asks the help viewer for the page beside
+// the program at the dialog's topic; without the page the operator is told.
+class HelpApp : public CWinApp {
+protected:
+    void DeclareMessageMap() override { ON_COMMAND(ID_HELP, &CWinApp::OnHelp); }  // as Kestrel's
+};
+
+TEST(ConsoleHelp, HelpOpensThePageAtTheConsolesTopicOrSaysItCannot)
+{
+    HelpApp app;
+    std::vector<std::string> asked;
+    CWinApp::SetHelpViewer([&asked](const CString& url) {
+        asked.push_back(url.Utf8());
+        return true;
+    });
+    const std::wstring page = win32::Widen(app.GetHelpFilePath().Utf8());
+    DeleteFileW(page.c_str());
+    CDlgModbus dlg;
+    ASSERT_TRUE(dlg.Create());
+    const HWND window = NativeWindow(dlg);
+    HELPINFO info{sizeof info, HELPINFO_WINDOW, IDC_ED_DEVICEADDR, GetDlgItem(window, IDC_ED_DEVICEADDR), 0, {0, 0}};
+    {
+        BoxAnswerer boxes;
+        SendMessageW(window, WM_HELP, 0, reinterpret_cast<LPARAM>(&info));
+        Sleep(300);
+        const std::vector<Box> shown = boxes.Boxes();
+        ASSERT_EQ(shown.size(), 1u);
+        EXPECT_EQ(shown[0].text, "启动帮助失败。");
+        EXPECT_TRUE(asked.empty());
+    }
+    const HANDLE file = CreateFileW(page.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    CloseHandle(file);
+    SendMessageW(window, WM_HELP, 0, reinterpret_cast<LPARAM>(&info));
+    DeleteFileW(page.c_str());
+    CWinApp::SetHelpViewer(nullptr);
+    ASSERT_EQ(asked.size(), 1u);
+    EXPECT_EQ(asked[0].rfind("file:///", 0), 0u) << asked[0];
+    const std::string topic = "win32_tests.html#topic-" + std::to_string(HID_BASE_RESOURCE + IDD_MODBUS);
+    EXPECT_EQ(asked[0].substr(asked[0].size() - topic.size()), topic) << asked[0];
 }
 
 // The batch generator on Win32: its output with CR LF line ends in the
