@@ -132,7 +132,7 @@ cleanup() {
   WINEPREFIX=$run/prefix "$WINESERVER" -w </dev/null >/dev/null 2>&1 || true
   local xvfb
   xvfb=$(cat "$run/xvfb.pid" 2>/dev/null || true)
-  if [ -n "$xvfb" ] && [ "$(ps -p "$xvfb" -o comm= 2>/dev/null)" = Xvfb ]; then
+  if [ -n "$xvfb" ] && [ "$(cat "/proc/$xvfb/comm" 2>/dev/null)" = Xvfb ]; then
     kill "$xvfb" 2>/dev/null || true
   fi
   rm -rf "$run"
