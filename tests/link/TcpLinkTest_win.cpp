@@ -2,6 +2,7 @@
 #include "link/LinkUtil.h"
 
 #include "tests/link/LinkTestUtil.h"
+#include "tests/support/WinLoopback.h"
 
 #include <gtest/gtest.h>
 
@@ -18,70 +19,8 @@ using namespace std::chrono_literals;
 constexpr const char* kLoopback = "127.0.0.1";
 constexpr std::uint16_t kWrappedPort = 14464;  // 80000 modulo 65536
 
-sockaddr_in Loopback(std::uint16_t port)
-{
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    addr.sin_port = htons(port);
-    return addr;
-}
-
-// A listening socket on 127.0.0.1 (port 0: one the stack picks).
-class Listener {
-public:
-    explicit Listener(std::uint16_t port = 0, int backlog = SOMAXCONN)
-    {
-        m_s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-        sockaddr_in addr = Loopback(port);
-        int len = sizeof addr;
-        if (bind(m_s, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 || listen(m_s, backlog) != 0
-            || getsockname(m_s, reinterpret_cast<sockaddr*>(&addr), &len) != 0) {
-            closesocket(m_s);
-            m_s = INVALID_SOCKET;
-            return;
-        }
-        m_port = ntohs(addr.sin_port);
-    }
-    ~Listener()
-    {
-        for (SOCKET c : m_accepted) closesocket(c);
-        if (m_s != INVALID_SOCKET) closesocket(m_s);
-    }
-    Listener(const Listener&) = delete;
-    Listener& operator=(const Listener&) = delete;
-
-    bool Ok() const { return m_s != INVALID_SOCKET; }
-    std::uint16_t Port() const { return m_port; }
-    std::string PortText() const { return std::to_string(m_port); }
-
-    // The connection that waited, accepted and kept open; INVALID_SOCKET
-    // when none came within `wait`.
-    SOCKET Accept(std::chrono::milliseconds wait)
-    {
-        fd_set readable;
-        FD_ZERO(&readable);
-        FD_SET(m_s, &readable);
-        timeval tv{static_cast<long>(wait.count() / 1000), static_cast<long>(wait.count() % 1000) * 1000};
-        if (select(0, &readable, nullptr, nullptr, &tv) <= 0) return INVALID_SOCKET;
-        const SOCKET c = accept(m_s, nullptr, nullptr);
-        if (c != INVALID_SOCKET) m_accepted.push_back(c);
-        return c;
-    }
-    bool AcceptOne(std::chrono::milliseconds wait) { return Accept(wait) != INVALID_SOCKET; }
-
-private:
-    SOCKET m_s = INVALID_SOCKET;
-    std::uint16_t m_port = 0;
-    std::vector<SOCKET> m_accepted;
-};
-
-// A loopback port with nothing listening: one the stack just handed out.
-std::string ClosedPortText()
-{
-    Listener l;
-    return l.PortText();
-}
+using testsupport::ClosedPortText;
+using Listener = testsupport::WinListener;
 
 // true when the peer closed its end: a read sees the end of the stream.
 bool PeerClosed(SOCKET s, std::chrono::milliseconds wait)
@@ -185,30 +124,11 @@ TEST_F(TcpLink, UnansweredHandshakeEndsAfterTheTimeout)
 {
     Listener l(0, 0);
     ASSERT_TRUE(l.Ok());
-    std::vector<SOCKET> fillers;
-    const sockaddr_in addr = Loopback(l.Port());
-    bool full = false;
-    for (int i = 0; i < 16 && !full; ++i) {
-        const SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-        u_long nonBlocking = 1;
-        ioctlsocket(s, FIONBIO, &nonBlocking);
-        fillers.push_back(s);
-        connect(s, reinterpret_cast<const sockaddr*>(&addr), sizeof addr);
-        fd_set writable;
-        FD_ZERO(&writable);
-        FD_SET(s, &writable);
-        timeval tv{0, 300'000};
-        full = select(0, nullptr, &writable, nullptr, &tv) == 0;
-    }
-    if (!full) {
-        for (SOCKET s : fillers) closesocket(s);
-        GTEST_SKIP() << "this stack answers every handshake: no black hole on loopback";
-    }
+    if (!l.FillBacklog()) GTEST_SKIP() << "this stack answers every handshake: no black hole on loopback";
 
     const auto start = Clock::now();
     const int result = TcpConnect(kLoopback, l.PortText());
     const auto took = Clock::now() - start;
-    for (SOCKET s : fillers) closesocket(s);
 
     std::printf("connect to a full backlog ended after %.0f ms\n", Ms(took));
     EXPECT_EQ(result, 0);
