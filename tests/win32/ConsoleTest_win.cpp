@@ -4,6 +4,7 @@
 // The framework's own names first (<windows.h> makes macros of IDOK, MB_OK),
 // then WinSock's header, which must come before <windows.h>.
 #include "link/LinkUtil.h"
+#include "ui/DlgDJCQ.h"
 #include "ui/DlgModbus.h"
 #include "ui/DlgPLSC.h"
 #include "framework/WinApp.h"
@@ -527,6 +528,124 @@ TEST_F(Console, ConnectToAnUnansweringAddressEndsWithTheFailureMessage)
     EXPECT_GE(took, 2900ms) << "unanswered, so only the link's bound ends it";
     EXPECT_LT(took, 3500ms);
     EXPECT_EQ(shown[0].text, "网络设备连接失败");
+}
+
+// ---- The write-multiple dialog, opened by the console's button ----
+
+// Runs `body` on the dialog the console's 写多寄存器 button opens, from a
+// second thread while the dialog's modal loop runs, then closes it.
+void WithWriteMultiple(HWND console, const std::function<void(HWND)>& body)
+{
+    std::thread driver([&body] {
+        HWND dlg = nullptr;
+        for (int i = 0; i < 200 && !dlg; ++i) {
+            Sleep(50);
+            EnumWindows(
+                [](HWND hwnd, LPARAM found) -> BOOL {
+                    if (!IsWindowVisible(hwnd) || dynamic_cast<CDlgDJCQ*>(DialogOf(hwnd)) == nullptr) return TRUE;
+                    *reinterpret_cast<HWND*>(found) = hwnd;
+                    return FALSE;
+                },
+                reinterpret_cast<LPARAM>(&dlg));
+        }
+        if (!dlg) {
+            ADD_FAILURE() << "the write-multiple dialog did not show";
+            return;
+        }
+        body(dlg);
+        PostMessageW(dlg, WM_COMMAND, IDCANCEL, 0);
+    });
+    SendMessageW(GetDlgItem(console, IDC_BTN_WRITEMULTI), BM_CLICK, 0, 0);
+    driver.join();
+}
+
+struct Entries {
+    const wchar_t* reg;
+    const wchar_t* quantity;
+    const wchar_t* data;
+};
+
+// The operator's entries and the press of 写入.
+void PressWrite(HWND dlg, const Entries& e)
+{
+    SetWindowTextW(GetDlgItem(dlg, IDC_DJCQ_REGADDR), e.reg);
+    SetWindowTextW(GetDlgItem(dlg, IDC_DJCQ_QUANTITY), e.quantity);
+    SetWindowTextW(GetDlgItem(dlg, IDC_DJCQ_WRITEDATA), e.data);
+    SendMessageW(GetDlgItem(dlg, IDC_DJCQ_WRITE), BM_CLICK, 0, 0);
+}
+
+TEST_F(Console, WriteMultipleWithoutAPortChecksTheEntriesFirst)
+{
+    Start();
+    BoxAnswerer boxes;
+    WithWriteMultiple(m_window, [](HWND dlg) {
+        PressWrite(dlg, {L"", L"2", L"1F FF"});
+        PressWrite(dlg, {L"5", L"2", L"1F FF"});
+        EXPECT_EQ(Text(GetDlgItem(dlg, IDC_DJCQ_SENDDATA)), "");
+        EXPECT_EQ(Text(GetDlgItem(dlg, IDC_DJCQ_RECVDATA)), "");
+    });
+    const std::vector<Box> shown = boxes.Boxes();
+    ASSERT_EQ(shown.size(), 2u) << ::testing::PrintToString(shown);
+    EXPECT_EQ(shown[0].text, "写入数据不能为空");
+    EXPECT_EQ(shown[1].text, "请先连接设备");
+    for (const Box& b : shown) {
+        EXPECT_EQ(b.caption, "win32_tests");
+        EXPECT_TRUE(b.exclamation);
+    }
+}
+
+// Over the peer: a worked write shows the request and libmodbus's reply;
+// refused entries then bring their message and leave both displays as they were.
+TEST_F(Console, WriteMultipleWritesThePeerAndRefusesBadEntries)
+{
+    if (const std::string why = WinePeer::Unavailable(); !why.empty()) GTEST_SKIP() << why;
+    WinePeer peer;
+    Start();
+    const HWND port = Item(IDC_CB_PORT);
+    int index = CB_ERR;
+    for (int i = 0; i < SendMessageW(port, CB_GETCOUNT, 0, 0); ++i) {
+        if (ItemText(port, i) == peer.PortName()) index = i;
+    }
+    ASSERT_NE(index, CB_ERR) << peer.PortName() << " is not listed";
+    m_dlg->m_cbPort.SetCurSel(index);
+    BoxAnswerer boxes;
+    Click(Item(IDC_BTN_OPENPORT));
+    ASSERT_TRUE(m_dlg->m_bPortOpen) << ::testing::PrintToString(boxes.Boxes());
+
+    struct Refusal {
+        const char* name;
+        Entries entries;
+        const char* message;
+    };
+    const Refusal refusals[] = {
+        {"empty register box", {L"", L"2", L"1F FF"}, "写入数据不能为空"},
+        {"empty quantity box", {L"5", L"", L"1F FF"}, "写入数据不能为空"},
+        {"quantity below 0", {L"5", L"-1", L"1F"}, "数量错误"},
+        {"quantity above 1000", {L"5", L"1001", L"1F"}, "数量错误"},
+    };
+    const char* const sent = "01 10 00 05 00 02 04 00 1F 00 FF 42 16 ";
+    const char* const reply = "01 10 00 05 00 02 51 C9 ";  // libmodbus's answer to a function 10 write
+    WithWriteMultiple(m_window, [&](HWND dlg) {
+        PressWrite(dlg, {L"5", L"2", L"1F FF"});
+        EXPECT_EQ(Text(GetDlgItem(dlg, IDC_DJCQ_SENDDATA)), sent);
+        EXPECT_EQ(Text(GetDlgItem(dlg, IDC_DJCQ_RECVDATA)), reply);
+        for (const Refusal& r : refusals) {
+            SCOPED_TRACE(r.name);
+            const std::size_t before = boxes.Boxes().size();
+            PressWrite(dlg, r.entries);
+            const std::vector<Box> shown = boxes.Boxes();
+            ASSERT_EQ(shown.size(), before + 1) << ::testing::PrintToString(shown);
+            EXPECT_EQ(shown.back().text, r.message);
+            EXPECT_EQ(Text(GetDlgItem(dlg, IDC_DJCQ_SENDDATA)), sent);
+            EXPECT_EQ(Text(GetDlgItem(dlg, IDC_DJCQ_RECVDATA)), reply);
+        }
+    });
+    EXPECT_EQ(peer.Register(5), 0x1F);
+    EXPECT_EQ(peer.Register(6), 0xFF);
+    EXPECT_FALSE(peer.WaitForRequests(2, 300)) << "a refused press sent nothing";
+    ASSERT_EQ(peer.Requests().size(), 1u);
+    CloseComPort();
+    m_dlg->m_bPortOpen = FALSE;
 }
 
 } // namespace
