@@ -1,16 +1,5 @@
 #include "framework/CString.h"
 
-int CString::GetLength() const
-{
-    int n = 0;
-    for (const char c : m_text) {
-        // Continuation bytes (10xxxxxx) belong to the character before.
-        if ((static_cast<unsigned char>(c) & 0xC0u) != 0x80u)
-            ++n;
-    }
-    return n;
-}
-
 std::string CString::Substitute(std::string_view format, const CString* args, std::size_t count)
 {
     std::string out;

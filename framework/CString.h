@@ -17,8 +17,6 @@ public:
     // "Empty" is zero length: a text of blanks is not empty.
     bool IsEmpty() const { return m_text.empty(); }
     void Empty() { m_text.clear(); }
-    // Number of characters (Unicode code points), not bytes.
-    int GetLength() const;
 
     // The text as UTF-8, for the codec's text-to-number rules and for the
     // realisations.

@@ -21,7 +21,6 @@ public:
     CWnd(const CWnd&) = delete;
     CWnd& operator=(const CWnd&) = delete;
 
-    int GetDlgCtrlID() const;  // 0 before attachment
 
     // The window text: a label's, button's or group's caption, an edit's,
     // combo's field's or address field's text, a dialog's caption. Setting
@@ -29,9 +28,6 @@ public:
     // edit's change notification; a combo raises none).
     void SetWindowText(const CString& text);
     CString GetWindowText() const;
-    void GetWindowText(CString& text) const { text = GetWindowText(); }
-    BOOL EnableWindow(BOOL bEnable = TRUE);  // returns whether it was disabled
-    BOOL IsWindowEnabled() const;
     void SetFocus();
 
     bool IsAttached() const;
@@ -78,7 +74,6 @@ public:
     // included) clears the selection and the field and returns CB_ERR.
     int SetCurSel(int nSelect);
     void GetLBText(int nIndex, CString& text) const;  // empty when out of range
-    int GetLBTextLen(int nIndex) const;   // in characters; CB_ERR when out of range
     void ResetContent();                  // no items, no selection, empty field
     // Every list item gets this height in pixels (the index picks no item);
     // CB_ERR for a height of 0.
@@ -93,7 +88,6 @@ public:
 class CIPAddressCtrl : public CWnd {
 public:
     BOOL IsBlank() const;  // every field blank
-    void ClearAddress();
 
     bool AcceptsKind(res::ControlKind kind) const override { return kind == res::ControlKind::IpAddress; }
 };

@@ -124,7 +124,6 @@ void CDlgModbus::SetPortCandidates(PortCandidates source) { g_portCandidates = s
 
 void CDlgModbus::DeclareMessageMap()
 {
-    // Command handlers are mapped here as they are added.
     ON_BN_CLICKED(IDC_BTN_OPENPORT, &CDlgModbus::OnOpenPort);
     ON_CBN_EDITCHANGE(IDC_CB_WRITEREG, &CDlgModbus::OnEditChangeWriteReg);
     ON_CBN_SELCHANGE(IDC_CB_WRITEREG, &CDlgModbus::OnSelChangeWriteReg);

@@ -16,8 +16,6 @@ CWnd::CWnd() : m_pImpl(std::make_unique<WndImpl>()) {}
 
 CWnd::~CWnd() = default;
 
-int CWnd::GetDlgCtrlID() const { return m_pImpl->id; }
-
 bool CWnd::IsAttached() const { return m_pImpl->widget != nullptr; }
 
 void CWnd::SetWindowText(const CString& text)
@@ -30,22 +28,6 @@ CString CWnd::GetWindowText() const
 {
     const QWidget* w = m_pImpl->widget;
     return w ? FromQString(ControlText(w)) : CString();
-}
-
-BOOL CWnd::EnableWindow(BOOL bEnable)
-{
-    QWidget* w = m_pImpl->widget;
-    if (!w)
-        return FALSE;
-    const BOOL wasDisabled = w->isEnabled() ? FALSE : TRUE;
-    w->setEnabled(bEnable != FALSE);
-    return wasDisabled;
-}
-
-BOOL CWnd::IsWindowEnabled() const
-{
-    const QWidget* w = m_pImpl->widget;
-    return w && w->isEnabled() ? TRUE : FALSE;
 }
 
 void CWnd::SetFocus()
@@ -98,14 +80,6 @@ void CComboBox::GetLBText(int nIndex, CString& text) const
     text = combo && nIndex >= 0 && nIndex < combo->count() ? FromQString(combo->itemText(nIndex)) : CString();
 }
 
-int CComboBox::GetLBTextLen(int nIndex) const
-{
-    const ComboBoxWidget* combo = Combo(*this);
-    if (!combo || nIndex < 0 || nIndex >= combo->count())
-        return CB_ERR;
-    return FromQString(combo->itemText(nIndex)).GetLength();
-}
-
 void CComboBox::ResetContent()
 {
     if (ComboBoxWidget* combo = Combo(*this))
@@ -137,10 +111,4 @@ BOOL CIPAddressCtrl::IsBlank() const
 {
     const IpAddressWidget* ip = Ip(*this);
     return !ip || ip->isBlank() ? TRUE : FALSE;
-}
-
-void CIPAddressCtrl::ClearAddress()
-{
-    if (IpAddressWidget* ip = Ip(*this))
-        ip->setText(QString());
 }

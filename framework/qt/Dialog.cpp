@@ -81,7 +81,6 @@ void DDX_Control(CDataExchange* pDX, int nIDC, CWnd& rControl)
                pDX->m_pDlgWnd->GetTemplateID());
     }
     rControl.Impl().widget = w;
-    rControl.Impl().id = nIDC;
 }
 
 void DDX_Text(CDataExchange* pDX, int nIDC, CString& value)
@@ -262,7 +261,6 @@ bool DialogImpl::BuildFromTemplate()
         if (c.id != IDC_STATIC) {
             auto handle = std::make_unique<CWnd>();
             handle->Impl().widget = w;
-            handle->Impl().id = c.id;
             items[c.id] = std::move(handle);
         }
         if (c.labelFor != 0)

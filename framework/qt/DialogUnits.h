@@ -18,7 +18,6 @@ class DialogUnits {
 public:
     explicit DialogUnits(const QFont& font);
 
-    int BaseX() const { return m_baseX; }  // average character width, pixels
     int BaseY() const { return m_baseY; }  // character height, pixels
 
     int X(int units) const;

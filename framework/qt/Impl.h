@@ -18,7 +18,6 @@
 
 struct WndImpl {
     QPointer<QWidget> widget;
-    int id = 0;
 };
 
 // The dialog's window: its keys and closing go through the dialog's OnOK

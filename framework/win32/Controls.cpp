@@ -55,8 +55,6 @@ CWnd::CWnd() : m_pImpl(std::make_unique<WndImpl>()) {}
 
 CWnd::~CWnd() = default;
 
-int CWnd::GetDlgCtrlID() const { return m_pImpl->id; }
-
 bool CWnd::IsAttached() const { return NativeWindow(*this) != nullptr; }
 
 void CWnd::SetWindowText(const CString& text)
@@ -81,18 +79,6 @@ CString CWnd::GetWindowText() const
 {
     const HWND hwnd = NativeWindow(*this);
     return hwnd ? CString(win32::Narrow(win32::WindowText(hwnd))) : CString();
-}
-
-BOOL CWnd::EnableWindow(BOOL bEnable)
-{
-    const HWND hwnd = NativeWindow(*this);
-    return hwnd ? ::EnableWindow(hwnd, bEnable) : FALSE;
-}
-
-BOOL CWnd::IsWindowEnabled() const
-{
-    const HWND hwnd = NativeWindow(*this);
-    return hwnd && ::IsWindowEnabled(hwnd) ? TRUE : FALSE;
 }
 
 void CWnd::SetFocus()
@@ -152,14 +138,6 @@ void CComboBox::GetLBText(int nIndex, CString& text) const
     text = CString(win32::Narrow(wide));
 }
 
-int CComboBox::GetLBTextLen(int nIndex) const
-{
-    if (!NativeWindow(*this) || nIndex < 0 || nIndex >= GetCount()) return CB_ERR;
-    CString text;
-    GetLBText(nIndex, text);
-    return text.GetLength();
-}
-
 void CComboBox::ResetContent()
 {
     const HWND hwnd = NativeWindow(*this);
@@ -189,9 +167,4 @@ BOOL CIPAddressCtrl::IsBlank() const
 {
     const HWND hwnd = NativeWindow(*this);
     return !hwnd || SendMessageW(hwnd, IPM_ISBLANK, 0, 0) ? TRUE : FALSE;
-}
-
-void CIPAddressCtrl::ClearAddress()
-{
-    if (const HWND hwnd = NativeWindow(*this)) SendMessageW(hwnd, IPM_CLEARADDRESS, 0, 0);
 }

@@ -58,7 +58,6 @@ void DDX_Control(CDataExchange* pDX, int nIDC, CWnd& rControl)
                      + " is not of the member's kind");
     }
     rControl.Impl().hwnd = impl.Item(nIDC);
-    rControl.Impl().id = nIDC;
 }
 
 void DDX_Text(CDataExchange* pDX, int nIDC, CString& value)
@@ -98,7 +97,6 @@ BOOL DialogImpl::Initialise(HWND dialog)
         if (c.id == IDC_STATIC) continue;
         auto handle = std::make_unique<CWnd>();
         handle->Impl().hwnd = GetDlgItem(dialog, c.id);
-        handle->Impl().id = c.id;
         if (c.kind == res::ControlKind::ComboBox) win32::TrackSelection(handle->Impl().hwnd, CB_ERR);
         items[c.id] = std::move(handle);
     }

@@ -17,7 +17,6 @@
 
 struct WndImpl {
     HWND hwnd = nullptr;
-    int id = 0;
 };
 
 struct DialogImpl {

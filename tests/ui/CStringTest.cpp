@@ -1,5 +1,5 @@
-// The framework's text type: lengths in characters, the state line's
-// placeholders, comparisons.
+// The framework's text type: emptiness, the state line's placeholders,
+// comparisons.
 #include "framework/CString.h"
 
 #include <gtest/gtest.h>
@@ -8,15 +8,12 @@
 
 namespace {
 
-TEST(CString, LengthCountsCharactersNotBytes)
+TEST(CString, EmptyMeansNoTextAndKeepsTheBytes)
 {
-    EXPECT_EQ(CString().GetLength(), 0);
+    EXPECT_TRUE(CString().IsEmpty());
     EXPECT_TRUE(CString("").IsEmpty());
     EXPECT_FALSE(CString(" ").IsEmpty());  // blanks are text
-    EXPECT_EQ(CString("115200").GetLength(), 6);
-    EXPECT_EQ(CString("无校验").GetLength(), 3);
     EXPECT_EQ(CString("无校验").Utf8().size(), 9u);
-    EXPECT_EQ(CString("pts/3 9600 8 无校验 1").GetLength(), 18);
 }
 
 TEST(CString, FormatFillsNumberedPlacesAndCopiesArgumentsAsTheyAre)
