@@ -25,8 +25,9 @@ struct ModuleState {
     std::uint16_t Read(int reg) const;
 };
 
-// The reply PDU-with-address (no CRC) to a request whose CRC and slave address
-// already checked, or an exception reply; empty for no reply at all.
+// The reply PDU-with-address (no CRC) to `len` bytes of a request without its
+// CRC, or an exception reply; empty for no reply at all. The caller has
+// already checked the CRC and the slave address (rtu::Judge); this checks neither.
 std::vector<std::uint8_t> HandleRequest(ModuleState& state, const std::uint8_t* req, int len);
 
 // The simulator's help text (registers, state and options).
