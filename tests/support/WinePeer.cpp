@@ -1,5 +1,7 @@
 #include "tests/support/WinePeer.h"
 
+#include "tests/support/PeerWire.h"
+
 #include <ws2tcpip.h>
 #include <windows.h>
 
@@ -19,23 +21,12 @@ int PeerPort()
     return text ? std::atoi(text) : 0;
 }
 
-std::string ToHex(const Bytes& bytes)
+// A request list item the peer sent; a malformed one is the peer's fault.
+Bytes FromWire(const std::string& text)
 {
-    std::string text;
-    char two[3];
-    for (std::uint8_t b : bytes) {
-        std::snprintf(two, sizeof two, "%02X", b);
-        text += two;
-    }
-    return text;
-}
-
-Bytes FromHex(const std::string& text)
-{
-    Bytes bytes;
-    for (std::size_t i = 0; i + 1 < text.size(); i += 2)
-        bytes.push_back(static_cast<std::uint8_t>(std::strtoul(text.substr(i, 2).c_str(), nullptr, 16)));
-    return bytes;
+    std::optional<Bytes> bytes = ParseWireHex(text);
+    if (!bytes) throw std::runtime_error("WinePeer: not hexadecimal bytes: " + text);
+    return *bytes;
 }
 } // namespace
 
@@ -111,8 +102,8 @@ std::vector<Bytes> WinePeer::Requests()
     if (all == "-") return requests;
     std::size_t start = 0;
     for (std::size_t sep; (sep = all.find(';', start)) != std::string::npos; start = sep + 1)
-        requests.push_back(FromHex(all.substr(start, sep - start)));
-    requests.push_back(FromHex(all.substr(start)));
+        requests.push_back(FromWire(all.substr(start, sep - start)));
+    requests.push_back(FromWire(all.substr(start)));
     return requests;
 }
 
@@ -120,7 +111,7 @@ int WinePeer::Register(int address) { return std::atoi(Ask("REGISTER " + std::to
 
 void WinePeer::Send(const Bytes& bytes)
 {
-    const std::string answer = Ask("SEND " + ToHex(bytes));
+    const std::string answer = Ask("SEND " + ToWireHex(bytes));
     if (answer != "OK") throw std::runtime_error("WinePeer: " + answer);
 }
 

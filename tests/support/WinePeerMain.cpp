@@ -16,6 +16,7 @@
 //   SEND <hex>             -> OK: bytes written from the far end (peer=none)
 //   KILL                   -> OK: socat killed, both ends hang up
 #include "tests/support/ModbusPeer.h"
+#include "tests/support/PeerWire.h"
 #include "tests/support/PtyPair.h"
 
 #include <atomic>
@@ -44,6 +45,7 @@ using testsupport::Bytes;
 using testsupport::ModbusPeer;
 using testsupport::ModbusPeerOptions;
 using testsupport::PtyPair;
+using testsupport::ToWireHex;
 
 constexpr int kFirstCom = 1;
 constexpr int kLastCom = 255;  // the prefix maps COM1 .. COM255
@@ -55,29 +57,6 @@ constexpr const char* kNoDevice = "none";
 std::atomic<bool> g_stop{false};  // lock-free, so a signal handler may set it
 
 void OnSignal(int) { g_stop = true; }
-
-std::optional<Bytes> ParseHex(const std::string& text)
-{
-    if (text.size() % 2 != 0) return std::nullopt;
-    Bytes bytes;
-    for (std::size_t i = 0; i < text.size(); i += 2) {
-        unsigned value = 0;
-        if (std::sscanf(text.c_str() + i, "%2x", &value) != 1) return std::nullopt;
-        bytes.push_back(static_cast<std::uint8_t>(value));
-    }
-    return bytes;
-}
-
-std::string ToHex(const Bytes& bytes)
-{
-    std::string text;
-    char two[3];
-    for (std::uint8_t b : bytes) {
-        std::snprintf(two, sizeof two, "%02X", b);
-        text += two;
-    }
-    return text;
-}
 
 // One session's pair, its COM link and its peer; the destructor undoes all.
 class Session {
@@ -112,7 +91,7 @@ public:
             if (verb == "REQUESTS") {
                 if (!m_peer) return "-";
                 std::string all;
-                for (const Bytes& r : m_peer->Requests()) all += (all.empty() ? "" : ";") + ToHex(r);
+                for (const Bytes& r : m_peer->Requests()) all += (all.empty() ? "" : ";") + ToWireHex(r);
                 return all.empty() ? "-" : all;
             }
             if (verb == "REGISTER") {
@@ -150,7 +129,7 @@ private:
             } else if (key == "delay") {
                 options.replyDelay = std::chrono::milliseconds(std::stoi(value));
             } else if (key == "extra" || key == "raw") {
-                const std::optional<Bytes> bytes = ParseHex(value);
+                const std::optional<Bytes> bytes = testsupport::ParseWireHex(value);
                 if (!bytes) return "ERR not hexadecimal: " + value;
                 (key == "extra" ? options.extraAfterReply : options.rawReply.emplace()) = *bytes;
             } else {
@@ -190,7 +169,7 @@ private:
         if (m_peer) return "ERR the peer owns the far end";
         std::string hex;
         in >> hex;
-        const std::optional<Bytes> bytes = ParseHex(hex);
+        const std::optional<Bytes> bytes = testsupport::ParseWireHex(hex);
         if (!bytes) return "ERR not hexadecimal: " + hex;
         const int fd = open(m_pair->PathB().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
         if (fd < 0) return std::string("ERR ") + std::strerror(errno);

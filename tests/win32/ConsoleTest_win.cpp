@@ -179,6 +179,20 @@ protected:
         Pump();
     }
     HWND Item(int id) const { return GetDlgItem(m_window, id); }
+    // The operator picks the peer's port from the list and presses 打开串口;
+    // `boxes` answers whatever the open brings.
+    void OpenPeerPort(const WinePeer& peer, BoxAnswerer& boxes)
+    {
+        const HWND port = Item(IDC_CB_PORT);
+        int index = CB_ERR;
+        for (int i = 0; i < SendMessageW(port, CB_GETCOUNT, 0, 0); ++i) {
+            if (ItemText(port, i) == peer.PortName()) index = i;
+        }
+        ASSERT_NE(index, CB_ERR) << peer.PortName() << " is not listed";
+        m_dlg->m_cbPort.SetCurSel(index);
+        Click(Item(IDC_BTN_OPENPORT));
+        ASSERT_TRUE(m_dlg->m_bPortOpen) << Text(Item(IDC_ST_STATUS)) << " " << ::testing::PrintToString(boxes.Boxes());
+    }
 
     std::unique_ptr<CDlgModbus> m_dlg;
     HWND m_window = nullptr;
@@ -231,17 +245,9 @@ TEST_F(Console, WriteOfSevenToRegister02ShowsRequestAndEcho)
     if (const std::string why = WinePeer::Unavailable(); !why.empty()) GTEST_SKIP() << why;
     WinePeer peer;
     Start();
-    // The operator picks the peer's port from the list, register 02, and types 7.
-    const HWND port = Item(IDC_CB_PORT);
-    int index = CB_ERR;
-    for (int i = 0; i < SendMessageW(port, CB_GETCOUNT, 0, 0); ++i) {
-        if (ItemText(port, i) == peer.PortName()) index = i;
-    }
-    ASSERT_NE(index, CB_ERR) << peer.PortName() << " is not listed";
-    m_dlg->m_cbPort.SetCurSel(index);
+    // The operator opens the peer's port, picks register 02 and types 7.
     BoxAnswerer boxes;
-    Click(Item(IDC_BTN_OPENPORT));
-    ASSERT_TRUE(m_dlg->m_bPortOpen) << Text(Item(IDC_ST_STATUS)) << " " << ::testing::PrintToString(boxes.Boxes());
+    ASSERT_NO_FATAL_FAILURE(OpenPeerPort(peer, boxes));
     EXPECT_EQ(Text(Item(IDC_ST_STATUS)), peer.PortName() + " 9600 8 无校验 1");
     EXPECT_EQ(Text(Item(IDC_BTN_OPENPORT)), "关闭串口");
 
@@ -612,16 +618,8 @@ TEST_F(Console, WriteMultipleWritesThePeerAndRefusesBadEntries)
     if (const std::string why = WinePeer::Unavailable(); !why.empty()) GTEST_SKIP() << why;
     WinePeer peer;
     Start();
-    const HWND port = Item(IDC_CB_PORT);
-    int index = CB_ERR;
-    for (int i = 0; i < SendMessageW(port, CB_GETCOUNT, 0, 0); ++i) {
-        if (ItemText(port, i) == peer.PortName()) index = i;
-    }
-    ASSERT_NE(index, CB_ERR) << peer.PortName() << " is not listed";
-    m_dlg->m_cbPort.SetCurSel(index);
     BoxAnswerer boxes;
-    Click(Item(IDC_BTN_OPENPORT));
-    ASSERT_TRUE(m_dlg->m_bPortOpen) << ::testing::PrintToString(boxes.Boxes());
+    ASSERT_NO_FATAL_FAILURE(OpenPeerPort(peer, boxes));
 
     struct Refusal {
         const char* name;
