@@ -44,7 +44,7 @@ bool PrepareLinkFolder(const std::string& folder, std::string* why)
         *why = "cannot make " + folder + ": " + std::strerror(errno);
         return false;
     }
-    struct stat st{};
+    struct stat st {};
     if (lstat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != getuid()
         || (st.st_mode & (S_IWGRP | S_IWOTH)) != 0) {
         *why = folder + " is not a private folder of this user; remove it and try again";
@@ -66,7 +66,7 @@ void WriteAll(int fd, const char* data, std::size_t len)
     }
 }
 
-} // namespace
+}  // namespace
 
 std::string SimulatorPath()
 {
@@ -88,9 +88,9 @@ std::string LinkPath()
 }
 
 SimulatedModule::SimulatedModule(std::string linkPath, int logFd)
-    : m_linkPath(std::move(linkPath)), m_logFd(logFd)
-{
-}
+    : m_linkPath(std::move(linkPath)),
+      m_logFd(logFd)
+{}
 
 SimulatedModule::~SimulatedModule() { Stop(); }
 
@@ -224,4 +224,4 @@ void ListSimulatedPort(const std::string& portName)
     CDlgModbus::SetPortCandidates(portName.empty() ? nullptr : &PortCandidates);
 }
 
-} // namespace demo
+}  // namespace demo

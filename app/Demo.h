@@ -65,8 +65,8 @@ private:
     std::string m_linkPath;
     int m_logFd;
     ChildProcess m_simulator;
-    int m_outRead = -1;     // the simulator's stdout and stderr
-    int m_wakeRead = -1;    // a byte here ends Forward()
+    int m_outRead = -1;   // the simulator's stdout and stderr
+    int m_wakeRead = -1;  // a byte here ends Forward()
     int m_wakeWrite = -1;
     std::thread m_forward;
     mutable std::mutex m_mutex;
@@ -83,4 +83,4 @@ std::vector<std::string> PortCandidates();
 // gives the console its normal list back.
 void ListSimulatedPort(const std::string& portName);
 
-} // namespace demo
+}  // namespace demo

@@ -31,7 +31,7 @@ void OnSignal(int sig)
     raise(sig);
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char* argv[])
 {

@@ -5,10 +5,7 @@
 
 CKestrelApp theApp;
 
-void CKestrelApp::DeclareMessageMap()
-{
-    ON_COMMAND(ID_HELP, &CWinApp::OnHelp);
-}
+void CKestrelApp::DeclareMessageMap() { ON_COMMAND(ID_HELP, &CWinApp::OnHelp); }
 
 BOOL CKestrelApp::InitInstance()
 {

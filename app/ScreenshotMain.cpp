@@ -102,8 +102,7 @@ bool Expect(bool ok, const char* step)
     if (ok && g_unexpectedMessage.isEmpty())
         return true;
     std::fprintf(stderr, "kestrel-screenshot: walk-through failed at \"%s\"%s%s\n", step,
-                 g_unexpectedMessage.isEmpty() ? "" : ": message box ",
-                 qPrintable(g_unexpectedMessage));
+                 g_unexpectedMessage.isEmpty() ? "" : ": message box ", qPrintable(g_unexpectedMessage));
     return false;
 }
 
@@ -149,7 +148,8 @@ bool RunWalkthrough(const QDir& dir)
     Type(console, IDC_CB_READREG, QStringLiteral("02"));
     Type(console, IDC_ED_READCOUNT, QStringLiteral("1"));
     Click(console, IDC_BTN_READ);
-    if (!Expect(!console.m_strReadReply.IsEmpty(), "read register 02") || !Save(*NativeDialog(console), dir.filePath("console.png")))
+    if (!Expect(!console.m_strReadReply.IsEmpty(), "read register 02")
+        || !Save(*NativeDialog(console), dir.filePath("console.png")))
         return false;
 
     // Mode 1, volume 10 and EQ 2 in one write from register 1.
@@ -159,7 +159,7 @@ bool RunWalkthrough(const QDir& dir)
         Type(dlg, IDC_DJCQ_WRITEDATA, QStringLiteral("01 0A 02"));
         Click(dlg, IDC_DJCQ_WRITE);
         return Expect(!dlg.m_strRecvData.IsEmpty(), "write multiple registers")
-            && Save(*NativeDialog(dlg), dir.filePath("write-multiple.png"));
+               && Save(*NativeDialog(dlg), dir.filePath("write-multiple.png"));
     });
     if (!Expect(wrote, "the write-multiple dialog"))
         return false;
@@ -169,7 +169,8 @@ bool RunWalkthrough(const QDir& dir)
         Type(dlg, IDC_PLSC_STARTSEG, QStringLiteral("1"));
         Type(dlg, IDC_PLSC_ENDSEG, QStringLiteral("10"));
         Click(dlg, IDC_PLSC_GENERATE);
-        return Expect(!dlg.m_strOutput.IsEmpty(), "generate a batch list") && Save(*NativeDialog(dlg), dir.filePath("batch.png"));
+        return Expect(!dlg.m_strOutput.IsEmpty(), "generate a batch list")
+               && Save(*NativeDialog(dlg), dir.filePath("batch.png"));
     });
     return Expect(listed, "the batch generator");
 }
@@ -206,7 +207,7 @@ int Walkthrough(const QString& out)
     return ok ? 0 : 1;
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char* argv[])
 {

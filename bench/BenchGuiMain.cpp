@@ -128,8 +128,8 @@ void RegisterCommands(int runs)
 
     // The bound: the pause and the read's whole time-out (the reply is
     // shorter than the 128 bytes asked for), plus the write.
-    const double bound = kReplyPauseMs + kReceiveBufferLen * link_cfg::kReadTotalMultiplierMs
-                       + link_cfg::kReadTotalConstantMs;
+    const double bound =
+        kReplyPauseMs + kReceiveBufferLen * link_cfg::kReadTotalMultiplierMs + link_cfg::kReadTotalConstantMs;
     for (const auto& [id, sent, reply, name] :
          {std::tuple{IDC_BTN_WRITE, IDC_ED_WRITESENT, IDC_ED_WRITEREPLY, "write"},
           std::tuple{IDC_BTN_READ, IDC_ED_READSENT, IDC_ED_READREPLY, "read"}}) {
@@ -153,9 +153,8 @@ void RegisterCommands(int runs)
     // The write alone, on the same line with the peer gone.
     peer.Stop();
     const RtuRequest frame = BuildWriteRegisterFrame(1, 1, 5);
-    Print("  ComWrite of the 8-byte request alone", bench::Time(runs, [&] {
-              ComWrite(frame.data(), frame::kRtuRequestLen);
-          }));
+    Print("  ComWrite of the 8-byte request alone",
+          bench::Time(runs, [&] { ComWrite(frame.data(), frame::kRtuRequestLen); }));
     if (boxes.Seen())
         std::printf("  (%d message boxes came up: figures not valid)\n", boxes.Seen());
 }
@@ -231,7 +230,7 @@ void LargestInputs(int runs)
         std::printf("  (%d message boxes came up: figures not valid)\n", boxes.Seen());
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char* argv[])
 {

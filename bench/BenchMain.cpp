@@ -54,7 +54,8 @@ void ReadTimeoutPrecision(int reads)
             error.push_back(Ms(Clock::now() - t0) - expected);
         }
         char what[96];
-        std::snprintf(what, sizeof what, "read time-out error, n = %d (bound %.0f ms), %d reads", n, expected, reads);
+        std::snprintf(what, sizeof what, "read time-out error, n = %d (bound %.0f ms), %d reads", n, expected,
+                      reads);
         Print(what, Summarise(error));
     }
     CloseComPort();
@@ -134,8 +135,9 @@ void LargestInputs()
     std::size_t sink = 0;
     Print("batch generation, 201 Modbus lines (segments 0..200)",
           Time(200, [&] { sink += BatchFrameLines(1, frame::kCmdPlay, BatchKind::Modbus, 0, 200).size(); }));
-    Print("batch generation, 1000 lines (the longest range listed)",
-          Time(200, [&] { sink += BatchFrameLines(1, frame::kCmdPlay, BatchKind::Modbus, -799, 200).size(); }));
+    Print("batch generation, 1000 lines (the longest range listed)", Time(200, [&] {
+              sink += BatchFrameLines(1, frame::kCmdPlay, BatchKind::Modbus, -799, 200).size();
+          }));
     std::string tokens;
     while (tokens.size() < 32767)  // a line edit holds at most 32767 characters
         tokens += "FF ";
@@ -145,7 +147,7 @@ void LargestInputs()
     std::printf("(%zu bytes built)\n", sink);
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char** argv)
 {

@@ -26,7 +26,8 @@ inline Stats Summarise(std::vector<double> v)
         return {};
     std::sort(v.begin(), v.end());
     const auto at = [&](double q) {
-        return v[std::min(v.size() - 1, static_cast<std::size_t>(q * static_cast<double>(v.size() - 1) + 0.5))];
+        return v[std::min(v.size() - 1,
+                          static_cast<std::size_t>(q * static_cast<double>(v.size() - 1) + 0.5))];
     };
     return {at(0.5), at(0.99), v.back()};
 }
@@ -58,4 +59,4 @@ inline void PrintLoad(const char* when)
     std::printf("load average %s: %s %s %s\n", when, l1.c_str(), l5.c_str(), l15.c_str());
 }
 
-} // namespace bench
+}  // namespace bench

@@ -123,7 +123,7 @@ Run StartOnce(Display* dpy, Atom pidAtom, const std::string& program)
 
 double Median(std::vector<double> v) { return bench::Summarise(std::move(v)).median; }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char** argv)
 {
@@ -163,9 +163,11 @@ int main(int argc, char** argv)
     }
     for (std::size_t i = 0; i < programs.size(); ++i) {
         const bench::Stats s = bench::Summarise(mapMs[i]);
-        std::printf("%s, window \"%s\" (%zu runs)\n", programs[i].c_str(), titles[i].c_str(), mapMs[i].size());
-        std::printf("  exec to window mapped: median %7.1f ms  worst %7.1f ms   RSS 1 s later: median %6.1f MiB\n",
-                    s.median, s.worst, Median(rssMb[i]));
+        std::printf("%s, window \"%s\" (%zu runs)\n", programs[i].c_str(), titles[i].c_str(),
+                    mapMs[i].size());
+        std::printf(
+            "  exec to window mapped: median %7.1f ms  worst %7.1f ms   RSS 1 s later: median %6.1f MiB\n",
+            s.median, s.worst, Median(rssMb[i]));
     }
     bench::PrintLoad("at end");
     XCloseDisplay(dpy);

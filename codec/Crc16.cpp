@@ -3,7 +3,7 @@
 namespace {
 constexpr std::uint16_t kCrcInit = 0xFFFF;
 constexpr std::uint16_t kCrcPolyReflected = 0xA001;
-} // namespace
+}  // namespace
 
 std::uint16_t CrcStep(int byte, int crc)
 {

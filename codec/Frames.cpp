@@ -6,10 +6,7 @@
 
 namespace {
 
-constexpr std::uint8_t Low8(int v)
-{
-    return static_cast<std::uint8_t>(static_cast<unsigned>(v) & 0xFFu);
-}
+constexpr std::uint8_t Low8(int v) { return static_cast<std::uint8_t>(static_cast<unsigned>(v) & 0xFFu); }
 
 RtuRequest BuildSixByteRequest(int deviceAddr, std::uint8_t function, int reg, int word)
 {
@@ -24,7 +21,7 @@ RtuRequest BuildSixByteRequest(int deviceAddr, std::uint8_t function, int reg, i
     return f;
 }
 
-} // namespace
+}  // namespace
 
 RtuRequest BuildWriteRegisterFrame(int deviceAddr, int reg, int value)
 {

@@ -16,21 +16,21 @@ constexpr std::uint8_t kFuncWriteMultipleRegisters = 0x10;
 
 constexpr std::uint8_t kPlainStart = 0xF0;
 constexpr std::uint8_t kPlainFunction = 0x06;
-constexpr std::uint8_t kCmdPlay = 0x04;       // play one segment
-constexpr std::uint8_t kCmdLoopPlay = 0x0B;   // loop-play one segment
+constexpr std::uint8_t kCmdPlay = 0x04;      // play one segment
+constexpr std::uint8_t kCmdLoopPlay = 0x0B;  // loop-play one segment
 
-constexpr int kRtuRequestLen = 8;            // 06 and 03 requests
+constexpr int kRtuRequestLen = 8;  // 06 and 03 requests
 constexpr int kPlainFrameLen = 6;
-constexpr int kWriteMultipleHeaderLen = 7;   // address .. byte count
+constexpr int kWriteMultipleHeaderLen = 7;  // address .. byte count
 constexpr int kCrcLen = 2;
 
 // 2n + 9: header, two bytes per register, CRC.
 constexpr std::size_t WriteMultipleFrameLen(int n)
 {
     return static_cast<std::size_t>(kWriteMultipleHeaderLen) + 2u * static_cast<std::size_t>(n)
-         + static_cast<std::size_t>(kCrcLen);
+           + static_cast<std::size_t>(kCrcLen);
 }
-} // namespace frame
+}  // namespace frame
 
 using RtuRequest = std::array<std::uint8_t, frame::kRtuRequestLen>;
 using PlainFrame = std::array<std::uint8_t, frame::kPlainFrameLen>;

@@ -30,13 +30,12 @@ constexpr std::array<RegisterEntry, 4> kReadRegisters{{
     {"04", 0x04, "读取当前播放状态"},
 }};
 
-} // namespace
+}  // namespace
 
 std::span<const RegisterEntry> WriteRegisterTable() { return kWriteRegisters; }
 std::span<const RegisterEntry> ReadRegisterTable() { return kReadRegisters; }
 
-const std::string_view* LookupRegisterName(std::span<const RegisterEntry> table,
-                                           std::string_view code)
+const std::string_view* LookupRegisterName(std::span<const RegisterEntry> table, std::string_view code)
 {
     for (const RegisterEntry& e : table) {
         if (e.code == code)

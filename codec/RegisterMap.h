@@ -18,5 +18,4 @@ std::span<const RegisterEntry> ReadRegisterTable();
 
 // Name of the entry whose code equals `code` exactly (whole text, case-
 // sensitive), or nullptr when none does.
-const std::string_view* LookupRegisterName(std::span<const RegisterEntry> table,
-                                           std::string_view code);
+const std::string_view* LookupRegisterName(std::span<const RegisterEntry> table, std::string_view code);

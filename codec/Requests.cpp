@@ -4,10 +4,8 @@
 #include "codec/Frames.h"
 #include "codec/TextNumber.h"
 
-std::vector<std::uint8_t> BuildWriteMultipleFromText(std::string_view deviceAddr,
-                                                     std::string_view firstReg,
-                                                     std::string_view quantity,
-                                                     std::string_view data)
+std::vector<std::uint8_t> BuildWriteMultipleFromText(std::string_view deviceAddr, std::string_view firstReg,
+                                                     std::string_view quantity, std::string_view data)
 {
     const int n = ParseDecimal(quantity);
     if (n < 0 || n > request::kMaxWriteMultipleQuantity)

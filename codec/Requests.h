@@ -12,18 +12,16 @@ namespace request {
 // wire is already far past any real module, and it bounds the allocation.
 constexpr int kMaxWriteMultipleQuantity = 1000;
 
-constexpr int kMaxSegment = 200;         // largest segment number a box accepts
+constexpr int kMaxSegment = 200;            // largest segment number a box accepts
 constexpr long long kMaxBatchLines = 1000;  // longest range the generator lists
-} // namespace request
+}  // namespace request
 
 // Write-multiple request from the dialog's texts: device address, first
 // register and quantity read as decimal, data as blank-separated hexadecimal
 // tokens (token i is register i; missing tokens give 0, extra ones are unused).
 // Empty when the quantity is below 0 or above kMaxWriteMultipleQuantity.
-std::vector<std::uint8_t> BuildWriteMultipleFromText(std::string_view deviceAddr,
-                                                     std::string_view firstReg,
-                                                     std::string_view quantity,
-                                                     std::string_view data);
+std::vector<std::uint8_t> BuildWriteMultipleFromText(std::string_view deviceAddr, std::string_view firstReg,
+                                                     std::string_view quantity, std::string_view data);
 
 enum class BatchKind { Modbus, Plain };
 

@@ -35,7 +35,7 @@ std::size_t SkipSpaceAndSign(std::string_view text, bool& negative)
     return i;
 }
 
-} // namespace
+}  // namespace
 
 int ParseDecimal(std::string_view text)
 {

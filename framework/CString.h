@@ -33,7 +33,10 @@ public:
     }
 
     friend bool operator==(const CString& a, const CString& b) { return a.m_text == b.m_text; }
-    friend bool operator==(const CString& a, const char* b) { return a.m_text == std::string_view(b ? b : ""); }
+    friend bool operator==(const CString& a, const char* b)
+    {
+        return a.m_text == std::string_view(b ? b : "");
+    }
 
 private:
     static std::string Substitute(std::string_view format, const CString* args, std::size_t count);

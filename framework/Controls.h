@@ -21,7 +21,6 @@ public:
     CWnd(const CWnd&) = delete;
     CWnd& operator=(const CWnd&) = delete;
 
-
     // The window text: a label's, button's or group's caption, an edit's,
     // combo's field's or address field's text, a dialog's caption. Setting
     // it notifies as the control does when the program sets its text (an
@@ -69,12 +68,12 @@ public:
     // the new item's index.
     int AddString(const CString& text);
     int GetCount() const;
-    int GetCurSel() const;                // CB_ERR when nothing is selected
+    int GetCurSel() const;  // CB_ERR when nothing is selected
     // Selects the item and shows its text in the field; out of range (-1
     // included) clears the selection and the field and returns CB_ERR.
     int SetCurSel(int nSelect);
     void GetLBText(int nIndex, CString& text) const;  // empty when out of range
-    void ResetContent();                  // no items, no selection, empty field
+    void ResetContent();                              // no items, no selection, empty field
     // Every list item gets this height in pixels (the index picks no item);
     // CB_ERR for a height of 0.
     int SetItemHeight(int nIndex, UINT cyItemHeight);

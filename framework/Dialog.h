@@ -34,7 +34,9 @@ class CDialog;
 class CDataExchange {
 public:
     CDataExchange(CDialog* pDlgWnd, BOOL bSaveAndValidate)
-        : m_bSaveAndValidate(bSaveAndValidate), m_pDlgWnd(pDlgWnd) {}
+        : m_bSaveAndValidate(bSaveAndValidate),
+          m_pDlgWnd(pDlgWnd)
+    {}
 
     BOOL m_bSaveAndValidate;  // TRUE: controls into members
     CDialog* m_pDlgWnd;
@@ -105,13 +107,25 @@ protected:
     // or sends no such notification is a programming error (the process ends
     // with a message).
     template <class D>
-    void ON_BN_CLICKED(int nID, void (D::*handler)()) { Map(nID, Notification::Clicked, Bind(handler)); }
+    void ON_BN_CLICKED(int nID, void (D::*handler)())
+    {
+        Map(nID, Notification::Clicked, Bind(handler));
+    }
     template <class D>
-    void ON_CBN_SELCHANGE(int nID, void (D::*handler)()) { Map(nID, Notification::SelChange, Bind(handler)); }
+    void ON_CBN_SELCHANGE(int nID, void (D::*handler)())
+    {
+        Map(nID, Notification::SelChange, Bind(handler));
+    }
     template <class D>
-    void ON_CBN_EDITCHANGE(int nID, void (D::*handler)()) { Map(nID, Notification::EditChange, Bind(handler)); }
+    void ON_CBN_EDITCHANGE(int nID, void (D::*handler)())
+    {
+        Map(nID, Notification::EditChange, Bind(handler));
+    }
     template <class D>
-    void ON_EN_CHANGE(int nID, void (D::*handler)()) { Map(nID, Notification::Change, Bind(handler)); }
+    void ON_EN_CHANGE(int nID, void (D::*handler)())
+    {
+        Map(nID, Notification::Change, Bind(handler));
+    }
 
 private:
     friend struct DialogImpl;

@@ -6,7 +6,7 @@
 
 namespace {
 CWinApp* g_pApp = nullptr;
-} // namespace
+}  // namespace
 
 CWinApp* AfxGetApp() { return g_pApp; }
 

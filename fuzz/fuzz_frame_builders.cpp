@@ -35,7 +35,7 @@ bool CrcChecks(const std::uint8_t* f, std::size_t len)
     return CalcCrc16(f, static_cast<int>(len), &crc) == 0;  // CRC over body + CRC is 0
 }
 
-} // namespace
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
@@ -48,8 +48,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const RtuRequest r = BuildReadRegistersFrame(addr, reg, value);
     Check(r[1] == 0x03 && r[5] == (value & 0xFF) && CrcChecks(r.data(), r.size()));
     const PlainFrame p = BuildPlainFrame(addr, reg, value);
-    Check(p[0] == 0xF0 && p[4] == (value & 0xFF)
-          && p[5] == ((p[0] + p[1] + p[2] + p[3] + p[4]) & 0xFF));
+    Check(p[0] == 0xF0 && p[4] == (value & 0xFF) && p[5] == ((p[0] + p[1] + p[2] + p[3] + p[4]) & 0xFF));
 
     // Quantities well past the dialog's limit, negative ones included.
     const int n = in.Int() % 3000;
@@ -65,7 +64,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Check(m[5] == (n & 0xFF) && m[6] == ((2 * n) & 0xFF));
     for (int k = 0; k < n; ++k) {
         const std::size_t at = 7 + 2 * static_cast<std::size_t>(k);
-        const int expect = k < static_cast<int>(values.size()) ? (values[static_cast<std::size_t>(k)] & 0xFF) : 0;
+        const int expect =
+            k < static_cast<int>(values.size()) ? (values[static_cast<std::size_t>(k)] & 0xFF) : 0;
         Check(m[at] == 0 && m[at + 1] == expect);
     }
     const std::string text = FormatHexBytes(m.data(), static_cast<int>(m.size()));

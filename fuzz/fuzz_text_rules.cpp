@@ -33,7 +33,7 @@ Number Scan(std::string_view t, bool hex)
     while (i < t.size() && isDigit(t[i]))
         n.digits += t[i++];
     n.digits.erase(0, n.digits.find_first_not_of('0') == std::string::npos ? n.digits.size()
-                                                                            : n.digits.find_first_not_of('0'));
+                                                                           : n.digits.find_first_not_of('0'));
     return n;
 }
 
@@ -55,7 +55,7 @@ std::uint32_t ModelHex(std::string_view t)
     return n.negative ? static_cast<std::uint32_t>(0u - v) : v;
 }
 
-} // namespace
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
@@ -71,7 +71,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             std::abort();
         joined += (i ? " " : "") + tokens[i];
     }
-    if (joined != text || tokens.size() != static_cast<std::size_t>(std::count(text.begin(), text.end(), ' ')) + 1)
+    if (joined != text
+        || tokens.size() != static_cast<std::size_t>(std::count(text.begin(), text.end(), ' ')) + 1)
         std::abort();
     return 0;
 }

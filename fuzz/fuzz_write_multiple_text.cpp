@@ -26,7 +26,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     }
     std::uint16_t crc = 0;
-    if (f.size() != frame::WriteMultipleFrameLen(n) || CalcCrc16(f.data(), static_cast<int>(f.size()), &crc) != 0)
+    if (f.size() != frame::WriteMultipleFrameLen(n)
+        || CalcCrc16(f.data(), static_cast<int>(f.size()), &crc) != 0)
         std::abort();
     if (f[0] != (ParseDecimal(box[0]) & 0xFF) || f[3] != (ParseDecimal(box[1]) & 0xFF))
         std::abort();

@@ -19,8 +19,8 @@
 
 // Outside the class, so that its defaults may serve as a default argument.
 struct ChildProcessOptions {
-    int stdoutFd = -1;  // the child's stdout; -1: /dev/null
-    int stderrFd = -1;  // the child's stderr; -1: /dev/null
+    int stdoutFd = -1;                          // the child's stdout; -1: /dev/null
+    int stderrFd = -1;                          // the child's stderr; -1: /dev/null
     std::chrono::milliseconds stopGrace{2000};  // from Stop's signal to SIGKILL
 };
 
@@ -37,7 +37,8 @@ public:
     // /dev/null and SIGINT, SIGTERM and SIGPIPE at their defaults, whatever
     // this process ignores. A running child is stopped first. false, with
     // the reason in `error`, when nothing could be started.
-    bool Start(const std::vector<std::string>& argv, const Options& options = {}, std::string* error = nullptr);
+    bool Start(const std::vector<std::string>& argv, const Options& options = {},
+               std::string* error = nullptr);
 
     // Polls `ready` until it holds (true), the child ends (false; reaped) or
     // `timeout` passes (false; the child goes on running).

@@ -14,7 +14,7 @@ extern char** environ;
 namespace {
 constexpr auto kPoll = std::chrono::milliseconds(5);
 using Clock = std::chrono::steady_clock;
-} // namespace
+}  // namespace
 
 ChildProcess::~ChildProcess() { Stop(); }
 
@@ -22,11 +22,13 @@ bool ChildProcess::Start(const std::vector<std::string>& argv, const Options& op
 {
     Stop();
     if (argv.empty()) {
-        if (error) *error = "nothing to start";
+        if (error)
+            *error = "nothing to start";
         return false;
     }
     std::vector<char*> args;
-    for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+    for (const std::string& a : argv)
+        args.push_back(const_cast<char*>(a.c_str()));
     args.push_back(nullptr);
 
     posix_spawn_file_actions_t actions;
@@ -57,7 +59,8 @@ bool ChildProcess::Start(const std::vector<std::string>& argv, const Options& op
     posix_spawnattr_destroy(&attr);
     posix_spawn_file_actions_destroy(&actions);
     if (rc != 0) {
-        if (error) *error = "cannot start " + argv[0] + ": " + std::strerror(rc);
+        if (error)
+            *error = "cannot start " + argv[0] + ": " + std::strerror(rc);
         return false;
     }
     m_pid = pid;
@@ -69,7 +72,8 @@ bool ChildProcess::WaitUntil(const std::function<bool()>& ready, std::chrono::mi
 {
     const auto giveUp = Clock::now() + timeout;
     while (!ready()) {
-        if (!Running() || Clock::now() > giveUp) return false;
+        if (!Running() || Clock::now() > giveUp)
+            return false;
         std::this_thread::sleep_for(kPoll);
     }
     return true;
@@ -77,26 +81,31 @@ bool ChildProcess::WaitUntil(const std::function<bool()>& ready, std::chrono::mi
 
 bool ChildProcess::WaitForExit(std::chrono::milliseconds timeout, int* status)
 {
-    if (m_pid <= 0) return false;
+    if (m_pid <= 0)
+        return false;
     const auto giveUp = Clock::now() + timeout;
     for (;;) {
         int st = 0;
         const pid_t r = waitpid(m_pid, &st, WNOHANG);
         if (r == m_pid || (r < 0 && errno == ECHILD)) {
             m_pid = -1;
-            if (status) *status = st;
+            if (status)
+                *status = st;
             return true;
         }
-        if (Clock::now() > giveUp) return false;
+        if (Clock::now() > giveUp)
+            return false;
         std::this_thread::sleep_for(kPoll);
     }
 }
 
 void ChildProcess::Stop(int signal)
 {
-    if (m_pid <= 0) return;
+    if (m_pid <= 0)
+        return;
     kill(m_pid, signal);
-    if (WaitForExit(m_stopGrace)) return;
+    if (WaitForExit(m_stopGrace))
+        return;
     kill(m_pid, SIGKILL);
     waitpid(m_pid, nullptr, 0);
     m_pid = -1;
@@ -104,9 +113,11 @@ void ChildProcess::Stop(int signal)
 
 bool ChildProcess::Running()
 {
-    if (m_pid <= 0) return false;
+    if (m_pid <= 0)
+        return false;
     const pid_t r = waitpid(m_pid, nullptr, WNOHANG);
-    if (r == 0) return true;
+    if (r == 0)
+        return true;
     m_pid = -1;
     return false;
 }

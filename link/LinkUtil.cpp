@@ -12,7 +12,7 @@ std::uint16_t TcpPortFromText(std::string_view text)
 
 namespace {
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-} // namespace
+}  // namespace
 
 bool NaturalLess(std::string_view a, std::string_view b)
 {
@@ -23,16 +23,23 @@ bool NaturalLess(std::string_view a, std::string_view b)
             // Compare the runs as numbers without converting them, so any length works.
             std::size_t ai = i;
             std::size_t bj = j;
-            while (ai < a.size() && a[ai] == '0') ++ai;
-            while (bj < b.size() && b[bj] == '0') ++bj;
+            while (ai < a.size() && a[ai] == '0')
+                ++ai;
+            while (bj < b.size() && b[bj] == '0')
+                ++bj;
             std::size_t ae = ai;
             std::size_t be = bj;
-            while (ae < a.size() && IsDigit(a[ae])) ++ae;
-            while (be < b.size() && IsDigit(b[be])) ++be;
-            if (ae - ai != be - bj) return ae - ai < be - bj;
-            if (int c = a.substr(ai, ae - ai).compare(b.substr(bj, be - bj)); c != 0) return c < 0;
+            while (ae < a.size() && IsDigit(a[ae]))
+                ++ae;
+            while (be < b.size() && IsDigit(b[be]))
+                ++be;
+            if (ae - ai != be - bj)
+                return ae - ai < be - bj;
+            if (int c = a.substr(ai, ae - ai).compare(b.substr(bj, be - bj)); c != 0)
+                return c < 0;
             // Equal values: fewer leading zeros first keeps the order total.
-            if (ae - i != be - j) return ae - i < be - j;
+            if (ae - i != be - j)
+                return ae - i < be - j;
             i = ae;
             j = be;
             continue;

@@ -19,7 +19,7 @@ constexpr int kParityOdd = 1;
 constexpr int kParityEven = 2;
 
 constexpr int kTcpTimeoutMs = 3000;  // send and receive time-outs of the socket
-} // namespace link_cfg
+}  // namespace link_cfg
 
 // Names of the serial ports the probe considers, in a stable natural order
 // ("ttyUSB2" before "ttyUSB10"). Windows: "COM1" .. "COM29".

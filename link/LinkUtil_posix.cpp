@@ -9,8 +9,8 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <climits>
 #include <chrono>
+#include <climits>
 #include <csignal>
 #include <cstdint>
 #include <cstring>
@@ -35,7 +35,7 @@ namespace {
 // The held serial port, -1 when none. Also read by the end-of-process
 // release in a signal handler, hence the type.
 volatile sig_atomic_t g_hComPort = -1;
-int g_hSocket = -1;   // socket of the latest TCP attempt, -1 when none
+int g_hSocket = -1;  // socket of the latest TCP attempt, -1 when none
 
 // Our lock file while g_lockHeld: a plain buffer, as the signal handler reads it.
 char g_lockPath[PATH_MAX];
@@ -53,14 +53,12 @@ struct BaudEntry {
 };
 
 constexpr BaudEntry kStandardBauds[] = {
-    {50, B50},         {75, B75},           {110, B110},         {134, B134},
-    {150, B150},       {200, B200},         {300, B300},         {600, B600},
-    {1200, B1200},     {1800, B1800},       {2400, B2400},       {4800, B4800},
-    {9600, B9600},     {19200, B19200},     {38400, B38400},     {57600, B57600},
-    {115200, B115200}, {230400, B230400},   {460800, B460800},   {500000, B500000},
-    {576000, B576000}, {921600, B921600},   {1000000, B1000000}, {1152000, B1152000},
-    {1500000, B1500000}, {2000000, B2000000}, {2500000, B2500000}, {3000000, B3000000},
-    {3500000, B3500000}, {4000000, B4000000},
+    {50, B50},           {75, B75},           {110, B110},         {134, B134},         {150, B150},
+    {200, B200},         {300, B300},         {600, B600},         {1200, B1200},       {1800, B1800},
+    {2400, B2400},       {4800, B4800},       {9600, B9600},       {19200, B19200},     {38400, B38400},
+    {57600, B57600},     {115200, B115200},   {230400, B230400},   {460800, B460800},   {500000, B500000},
+    {576000, B576000},   {921600, B921600},   {1000000, B1000000}, {1152000, B1152000}, {1500000, B1500000},
+    {2000000, B2000000}, {2500000, B2500000}, {3000000, B3000000}, {3500000, B3500000}, {4000000, B4000000},
 };
 
 bool StandardBaud(int baud, speed_t* code)
@@ -90,9 +88,11 @@ int CloseExclusive(int fd)
 // The descriptor stays O_NONBLOCK: waits are done with ppoll(). -1 on failure.
 int OpenExclusive(const char* path)
 {
-    if (path == nullptr || *path == '\0') return -1;
+    if (path == nullptr || *path == '\0')
+        return -1;
     int fd = open(path, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return -1;
+    if (fd < 0)
+        return -1;
     // Lock the open file itself: a symlink (socat's link=) resolves to the
     // same tty as its target, so both names share one lock.
     if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
@@ -110,8 +110,8 @@ int OpenExclusive(const char* path)
 
 // The settings a raw line takes over from the port; everything else (CRTSCTS
 // among them) stays as the port reports it.
-constexpr tcflag_t kRawIflag = IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXON
-                               | IXOFF | IXANY | INPCK;
+constexpr tcflag_t kRawIflag =
+    IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXON | IXOFF | IXANY | INPCK;
 constexpr tcflag_t kRawOflag = OPOST | ONLCR | OCRNL;
 constexpr tcflag_t kRawLflag = ECHO | ECHOE | ECHOK | ECHONL | ICANON | ISIG | IEXTEN;
 constexpr tcflag_t kRawCflag = CSIZE | CSTOPB | PARENB | PARODD | CMSPAR | CLOCAL | CREAD;
@@ -125,8 +125,10 @@ void MakeRawLine(termios* t, int parity)
     t->c_lflag &= ~kRawLflag;
     t->c_cflag &= ~kRawCflag;
     t->c_cflag |= CS8 | CLOCAL | CREAD;
-    if (parity == link_cfg::kParityOdd) t->c_cflag |= PARENB | PARODD;
-    if (parity == link_cfg::kParityEven) t->c_cflag |= PARENB;
+    if (parity == link_cfg::kParityOdd)
+        t->c_cflag |= PARENB | PARODD;
+    if (parity == link_cfg::kParityEven)
+        t->c_cflag |= PARENB;
     // VMIN 1 keeps a read with no data at EAGAIN, so a read of 0 means hang-up.
     t->c_cc[VMIN] = 1;
     t->c_cc[VTIME] = 0;
@@ -137,32 +139,38 @@ void MakeRawLine(termios* t, int parity)
 bool LineKept(const termios& want, const termios& got)
 {
     return (want.c_iflag & kRawIflag) == (got.c_iflag & kRawIflag)
-        && (want.c_oflag & kRawOflag) == (got.c_oflag & kRawOflag)
-        && (want.c_lflag & kRawLflag) == (got.c_lflag & kRawLflag)
-        && (want.c_cflag & kRawCflag) == (got.c_cflag & kRawCflag)
-        && want.c_cc[VMIN] == got.c_cc[VMIN] && want.c_cc[VTIME] == got.c_cc[VTIME];
+           && (want.c_oflag & kRawOflag) == (got.c_oflag & kRawOflag)
+           && (want.c_lflag & kRawLflag) == (got.c_lflag & kRawLflag)
+           && (want.c_cflag & kRawCflag) == (got.c_cflag & kRawCflag) && want.c_cc[VMIN] == got.c_cc[VMIN]
+           && want.c_cc[VTIME] == got.c_cc[VTIME];
 }
 
 // Rate, 8 data bits, one stop bit, parity and a raw line. false when the
 // device refuses any of it.
 bool ConfigureLine(int fd, int baud, int parity)
 {
-    if (baud <= 0) return false;
+    if (baud <= 0)
+        return false;
     if (parity != link_cfg::kParityNone && parity != link_cfg::kParityOdd
         && parity != link_cfg::kParityEven) {
         return false;
     }
     termios want{};
-    if (tcgetattr(fd, &want) != 0) return false;
+    if (tcgetattr(fd, &want) != 0)
+        return false;
     MakeRawLine(&want, parity);
     speed_t code = 0;
     const bool standard = StandardBaud(baud, &code);
-    if (standard && (cfsetispeed(&want, code) != 0 || cfsetospeed(&want, code) != 0)) return false;
-    if (tcsetattr(fd, TCSANOW, &want) != 0) return false;
-    if (!standard && !SetArbitraryBaud(fd, baud)) return false;
+    if (standard && (cfsetispeed(&want, code) != 0 || cfsetospeed(&want, code) != 0))
+        return false;
+    if (tcsetattr(fd, TCSANOW, &want) != 0)
+        return false;
+    if (!standard && !SetArbitraryBaud(fd, baud))
+        return false;
 
     termios got{};
-    if (tcgetattr(fd, &got) != 0) return false;
+    if (tcgetattr(fd, &got) != 0)
+        return false;
     return LineKept(want, got) && ReadBaud(fd) == baud;
 }
 
@@ -170,18 +178,20 @@ bool ConfigureLine(int fd, int baud, int parity)
 bool Remaining(Clock::time_point deadline, timespec* ts)
 {
     const auto left = deadline - Clock::now();
-    if (left <= Clock::duration::zero()) return false;
+    if (left <= Clock::duration::zero())
+        return false;
     const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(left).count();
     ts->tv_sec = static_cast<time_t>(ns / 1'000'000'000);
     ts->tv_nsec = static_cast<long>(ns % 1'000'000'000);
-    if (ts->tv_sec == 0 && ts->tv_nsec == 0) ts->tv_nsec = 1;
+    if (ts->tv_sec == 0 && ts->tv_nsec == 0)
+        ts->tv_nsec = 1;
     return true;
 }
 
 Clock::time_point Deadline(int len, int multiplierMs, int constantMs)
 {
     return Clock::now()
-         + std::chrono::milliseconds(static_cast<std::int64_t>(len) * multiplierMs + constantMs);
+           + std::chrono::milliseconds(static_cast<std::int64_t>(len) * multiplierMs + constantMs);
 }
 
 // What a transfer that stopped early reports: the bytes moved so far, or -1
@@ -202,14 +212,19 @@ int Transfer(int len, Clock::time_point deadline, short event, Step step)
             done += static_cast<int>(n);
             continue;
         }
-        if (n == 0 && event == POLLIN) return PartialOrFailure(done);  // end of file: hung up
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0 && errno != EAGAIN) return PartialOrFailure(done);
+        if (n == 0 && event == POLLIN)
+            return PartialOrFailure(done);  // end of file: hung up
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0 && errno != EAGAIN)
+            return PartialOrFailure(done);
         timespec ts{};
-        if (!Remaining(deadline, &ts)) break;
+        if (!Remaining(deadline, &ts))
+            break;
         pollfd p{g_hComPort, event, 0};
         const int r = ppoll(&p, 1, &ts, nullptr);
-        if (r < 0 && errno != EINTR) return PartialOrFailure(done);
+        if (r < 0 && errno != EINTR)
+            return PartialOrFailure(done);
         // A hang-up without the awaited event: nothing more will move.
         if (r > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL)) && !(p.revents & event)) {
             return PartialOrFailure(done);
@@ -240,7 +255,8 @@ bool LockPort(const char* path)
 
 void UnlockPort()
 {
-    if (!g_lockHeld) return;
+    if (!g_lockHeld)
+        return;
     unlink(g_lockPath);
     g_lockHeld = 0;
 }
@@ -253,7 +269,8 @@ int ReleasePort(bool purge)
     const int fd = g_hComPort;
     int rc = 0;
     if (fd >= 0) {
-        if (purge) tcflush(fd, TCIOFLUSH);
+        if (purge)
+            tcflush(fd, TCIOFLUSH);
         rc = CloseExclusive(fd);
     }
     g_hComPort = -1;
@@ -285,7 +302,8 @@ void ReleaseOnSignal(int sig)
     // Then whatever the signal did before we were here: the default ends the
     // process by this signal as soon as the handler returns.
     for (std::size_t i = 0; i < std::size(kEndSignals); ++i) {
-        if (kEndSignals[i] == sig) sigaction(sig, &g_previousAction[i], nullptr);
+        if (kEndSignals[i] == sig)
+            sigaction(sig, &g_previousAction[i], nullptr);
     }
     raise(sig);
     errno = saved;
@@ -295,16 +313,19 @@ void ReleaseOnSignal(int sig)
 void ReleaseAtEnd()
 {
     static bool installed = false;
-    if (installed) return;
+    if (installed)
+        return;
     installed = true;
     for (std::size_t i = 0; i < std::size(kEndSignals); ++i) {
-        struct sigaction current{};
-        if (sigaction(kEndSignals[i], nullptr, &current) != 0 || current.sa_handler == SIG_IGN) continue;
+        struct sigaction current {};
+        if (sigaction(kEndSignals[i], nullptr, &current) != 0 || current.sa_handler == SIG_IGN)
+            continue;
         g_previousAction[i] = current;
-        struct sigaction ours{};
+        struct sigaction ours {};
         ours.sa_handler = ReleaseOnSignal;
         sigemptyset(&ours.sa_mask);
-        for (int other : kEndSignals) sigaddset(&ours.sa_mask, other);
+        for (int other : kEndSignals)
+            sigaddset(&ours.sa_mask, other);
         sigaction(kEndSignals[i], &ours, nullptr);
     }
     static struct AtExit {
@@ -315,10 +336,12 @@ void ReleaseAtEnd()
 // A ttyS entry that the 8250 driver registered without finding a UART.
 bool IsGhostSerialPort(const std::string& name)
 {
-    if (name.rfind("ttyS", 0) != 0) return false;
+    if (name.rfind("ttyS", 0) != 0)
+        return false;
     const std::string path = kDevDir + name;
     int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return false;  // cannot tell; the probe decides
+    if (fd < 0)
+        return false;  // cannot tell; the probe decides
     serial_struct info{};
     const bool ghost = ioctl(fd, TIOCGSERIAL, &info) == 0 && info.type == PORT_UNKNOWN;
     close(fd);
@@ -330,14 +353,18 @@ bool IsGhostSerialPort(const std::string& name)
 void AddSysfsSerialPorts(std::set<std::string>* names)
 {
     DIR* dir = opendir(kSysTtyDir);
-    if (dir == nullptr) return;
+    if (dir == nullptr)
+        return;
     while (const dirent* e = readdir(dir)) {
         const std::string name = e->d_name;
-        if (name.empty() || name[0] == '.') continue;
+        if (name.empty() || name[0] == '.')
+            continue;
         const std::string driver = kSysTtyDir + name + "/device/driver";
-        struct stat st{};
-        if (stat(driver.c_str(), &st) != 0) continue;
-        if (IsGhostSerialPort(name)) continue;
+        struct stat st {};
+        if (stat(driver.c_str(), &st) != 0)
+            continue;
+        if (IsGhostSerialPort(name))
+            continue;
         names->insert(name);
     }
     closedir(dir);
@@ -345,10 +372,11 @@ void AddSysfsSerialPorts(std::set<std::string>* names)
 
 bool IsPtsTarget(std::string_view target)
 {
-    if (target.substr(0, kPtsPrefix.size()) != kPtsPrefix) return false;
+    if (target.substr(0, kPtsPrefix.size()) != kPtsPrefix)
+        return false;
     const std::string_view number = target.substr(kPtsPrefix.size());
     return !number.empty()
-        && std::all_of(number.begin(), number.end(), [](char c) { return c >= '0' && c <= '9'; });
+           && std::all_of(number.begin(), number.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
 // Virtual null-modem ends: symlinks directly under /dev whose own target is
@@ -357,24 +385,30 @@ bool IsPtsTarget(std::string_view target)
 void AddPtyLinks(std::set<std::string>* names)
 {
     DIR* dir = opendir(kDevDir);
-    if (dir == nullptr) return;
+    if (dir == nullptr)
+        return;
     while (const dirent* e = readdir(dir)) {
         const std::string name = e->d_name;
-        if (name.empty() || name[0] == '.') continue;
+        if (name.empty() || name[0] == '.')
+            continue;
         const std::string path = kDevDir + name;
-        struct stat st{};
-        if (lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) continue;
+        struct stat st {};
+        if (lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode))
+            continue;
         char target[PATH_MAX];
         const ssize_t n = readlink(path.c_str(), target, sizeof target - 1);
-        if (n <= 0) continue;
-        if (!IsPtsTarget(std::string_view(target, static_cast<std::size_t>(n)))) continue;
-        if (stat(path.c_str(), &st) != 0 || !S_ISCHR(st.st_mode)) continue;  // dangling
+        if (n <= 0)
+            continue;
+        if (!IsPtsTarget(std::string_view(target, static_cast<std::size_t>(n))))
+            continue;
+        if (stat(path.c_str(), &st) != 0 || !S_ISCHR(st.st_mode))
+            continue;  // dangling
         names->insert(name);
     }
     closedir(dir);
 }
 
-} // namespace
+}  // namespace
 
 std::vector<std::string> ListComPortCandidates()
 {
@@ -398,9 +432,11 @@ int ProbeComPort(const std::string& name)
         return 0;
     }
     const std::string path = ComPortPath(name);
-    if (portlock::HeldByOther(portlock::PathFor(path))) return 0;
+    if (portlock::HeldByOther(portlock::PathFor(path)))
+        return 0;
     const int fd = OpenExclusive(path.c_str());
-    if (fd < 0) return 0;
+    if (fd < 0)
+        return 0;
     CloseExclusive(fd);
     return 1;
 }
@@ -409,7 +445,8 @@ int ProbeComPort(const std::string& name)
 // WSL) use for the same ports.
 int ProbeComPort(int n)
 {
-    if (n < 1) return 0;
+    if (n < 1)
+        return 0;
     return ProbeComPort("ttyS" + std::to_string(n - 1));
 }
 
@@ -417,7 +454,8 @@ int OpenComPort(const char* path, int baud, int parity)
 {
     ReleasePort(false);  // no purge when reopening
     ReleaseAtEnd();
-    if (path == nullptr || !LockPort(path)) return 0;
+    if (path == nullptr || !LockPort(path))
+        return 0;
     const int fd = OpenExclusive(path);
     if (fd < 0) {
         UnlockPort();
@@ -441,7 +479,8 @@ int OpenComPort(const char* path, int baud, int parity)
 
 int CloseComPort()
 {
-    if (g_hComPort < 0) return 0;
+    if (g_hComPort < 0)
+        return 0;
     return ReleasePort(true) == 0 ? 1 : 0;
 }
 
@@ -449,8 +488,10 @@ bool IsComPortOpen() { return g_hComPort >= 0; }
 
 int ComWrite(const void* data, int len)
 {
-    if (g_hComPort < 0) return -1;
-    if (len < 0 || (data == nullptr && len > 0)) return -1;
+    if (g_hComPort < 0)
+        return -1;
+    if (len < 0 || (data == nullptr && len > 0))
+        return -1;
     const auto* bytes = static_cast<const std::uint8_t*>(data);
     const auto deadline = Deadline(len, link_cfg::kWriteTotalMultiplierMs, link_cfg::kWriteTotalConstantMs);
     return Transfer(len, deadline, POLLOUT, [&](int done) {
@@ -463,8 +504,10 @@ int ComWrite(const void* data, int len)
 // deadline: it returns what arrived, or -1 when nothing did.
 int ComRead(void* buffer, int size)
 {
-    if (g_hComPort < 0) return -1;
-    if (size < 0 || (buffer == nullptr && size > 0)) return -1;
+    if (g_hComPort < 0)
+        return -1;
+    if (size < 0 || (buffer == nullptr && size > 0))
+        return -1;
     auto* bytes = static_cast<std::uint8_t*>(buffer);
     const auto deadline = Deadline(size, link_cfg::kReadTotalMultiplierMs, link_cfg::kReadTotalConstantMs);
     return Transfer(size, deadline, POLLIN, [&](int done) {
@@ -476,9 +519,11 @@ int TcpConnect(std::string ip, std::string port)
 {
     // The socket a new attempt replaces is never used again: close it, so
     // repeated attempts leak no descriptors.
-    if (g_hSocket >= 0) close(g_hSocket);
+    if (g_hSocket >= 0)
+        close(g_hSocket);
     g_hSocket = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, IPPROTO_TCP);
-    if (g_hSocket < 0) return 0;
+    if (g_hSocket < 0)
+        return 0;
 
     // On Linux the send time-out also bounds a blocking connect(), so a peer
     // that never answers fails after it instead of the kernel's minutes.
@@ -494,15 +539,18 @@ int TcpConnect(std::string ip, std::string port)
     addr.sin_port = htons(TcpPortFromText(port));
     // Text inet_addr cannot read gives INADDR_NONE, the broadcast address,
     // which TCP cannot reach: fail without sending anything.
-    if (addr.sin_addr.s_addr == INADDR_NONE) return 0;
+    if (addr.sin_addr.s_addr == INADDR_NONE)
+        return 0;
 
-    if (connect(g_hSocket, reinterpret_cast<const sockaddr*>(&addr), sizeof addr) != 0) return 0;
+    if (connect(g_hSocket, reinterpret_cast<const sockaddr*>(&addr), sizeof addr) != 0)
+        return 0;
     return 1;
 }
 
 int TcpClose()
 {
-    if (g_hSocket < 0) return -1;  // nothing to close: never close stdin
+    if (g_hSocket < 0)
+        return -1;  // nothing to close: never close stdin
     const int rc = close(g_hSocket);
     g_hSocket = -1;
     return rc;

@@ -30,13 +30,15 @@ HANDLE OpenExclusive(const char* path)
 bool KnownParity(int parity)
 {
     return parity == link_cfg::kParityNone || parity == link_cfg::kParityOdd
-        || parity == link_cfg::kParityEven;
+           || parity == link_cfg::kParityEven;
 }
 
 BYTE ParityCode(int parity)
 {
-    if (parity == link_cfg::kParityOdd) return ODDPARITY;
-    if (parity == link_cfg::kParityEven) return EVENPARITY;
+    if (parity == link_cfg::kParityOdd)
+        return ODDPARITY;
+    if (parity == link_cfg::kParityEven)
+        return EVENPARITY;
     return NOPARITY;
 }
 
@@ -46,9 +48,11 @@ BYTE ParityCode(int parity)
 bool ConnectWithin(SOCKET s, const sockaddr_in& addr, int timeoutMs)
 {
     u_long nonBlocking = 1;
-    if (ioctlsocket(s, FIONBIO, &nonBlocking) != 0) return false;
+    if (ioctlsocket(s, FIONBIO, &nonBlocking) != 0)
+        return false;
     if (connect(s, reinterpret_cast<const sockaddr*>(&addr), sizeof addr) == SOCKET_ERROR) {
-        if (WSAGetLastError() != WSAEWOULDBLOCK) return false;
+        if (WSAGetLastError() != WSAEWOULDBLOCK)
+            return false;
         fd_set writable;
         fd_set failed;
         FD_ZERO(&writable);
@@ -57,7 +61,8 @@ bool ConnectWithin(SOCKET s, const sockaddr_in& addr, int timeoutMs)
         FD_SET(s, &failed);
         timeval wait{timeoutMs / 1000, (timeoutMs % 1000) * 1000};
         // Windows reports a refused attempt in the except set, others in the write set.
-        if (select(0, nullptr, &writable, &failed, &wait) <= 0 || FD_ISSET(s, &failed)) return false;
+        if (select(0, nullptr, &writable, &failed, &wait) <= 0 || FD_ISSET(s, &failed))
+            return false;
         int error = 0;
         int len = sizeof error;
         if (getsockopt(s, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &len) != 0 || error != 0)
@@ -75,12 +80,13 @@ void Release()
     g_hComPort = nullptr;
 }
 
-} // namespace
+}  // namespace
 
 std::vector<std::string> ListComPortCandidates()
 {
     std::vector<std::string> names;
-    for (int n = kFirstComPort; n <= kLastComPort; ++n) names.push_back("COM" + std::to_string(n));
+    for (int n = kFirstComPort; n <= kLastComPort; ++n)
+        names.push_back("COM" + std::to_string(n));
     return names;
 }
 
@@ -89,7 +95,8 @@ std::string ComPortPath(const std::string& name) { return "\\\\.\\" + name; }
 int ProbeComPort(const std::string& name)
 {
     HANDLE h = OpenExclusive(ComPortPath(name).c_str());
-    if (h == INVALID_HANDLE_VALUE) return 0;
+    if (h == INVALID_HANDLE_VALUE)
+        return 0;
     CloseHandle(h);
     return 1;
 }
@@ -98,10 +105,13 @@ int ProbeComPort(int n) { return ProbeComPort("COM" + std::to_string(n)); }
 
 int OpenComPort(const char* path, int baud, int parity)
 {
-    if (g_hComPort != nullptr) Release();  // no purge when reopening
-    if (path == nullptr) return 0;
+    if (g_hComPort != nullptr)
+        Release();  // no purge when reopening
+    if (path == nullptr)
+        return 0;
     HANDLE h = OpenExclusive(path);
-    if (h == INVALID_HANDLE_VALUE) return 0;
+    if (h == INVALID_HANDLE_VALUE)
+        return 0;
     g_hComPort = h;
 
     COMMTIMEOUTS timeouts = {};
@@ -134,7 +144,8 @@ int OpenComPort(const char* path, int baud, int parity)
 
 int CloseComPort()
 {
-    if (g_hComPort == nullptr) return 0;
+    if (g_hComPort == nullptr)
+        return 0;
     PurgeComm(g_hComPort, kPurgeAll);
     const BOOL rc = CloseHandle(g_hComPort);
     g_hComPort = nullptr;
@@ -145,19 +156,25 @@ bool IsComPortOpen() { return g_hComPort != nullptr; }
 
 int ComWrite(const void* data, int len)
 {
-    if (g_hComPort == nullptr) return -1;
-    if (len < 0 || (data == nullptr && len > 0)) return -1;
+    if (g_hComPort == nullptr)
+        return -1;
+    if (len < 0 || (data == nullptr && len > 0))
+        return -1;
     DWORD written = 0;
-    if (!WriteFile(g_hComPort, data, static_cast<DWORD>(len), &written, nullptr)) return -1;
+    if (!WriteFile(g_hComPort, data, static_cast<DWORD>(len), &written, nullptr))
+        return -1;
     return static_cast<int>(written);
 }
 
 int ComRead(void* buffer, int size)
 {
-    if (g_hComPort == nullptr) return -1;
-    if (size < 0 || (buffer == nullptr && size > 0)) return -1;
+    if (g_hComPort == nullptr)
+        return -1;
+    if (size < 0 || (buffer == nullptr && size > 0))
+        return -1;
     DWORD got = 0;
-    if (!ReadFile(g_hComPort, buffer, static_cast<DWORD>(size), &got, nullptr)) return -1;
+    if (!ReadFile(g_hComPort, buffer, static_cast<DWORD>(size), &got, nullptr))
+        return -1;
     return static_cast<int>(got);
 }
 
@@ -166,9 +183,11 @@ int TcpConnect(std::string ip, std::string port)
     WSADATA wsa = {};
     WSAStartup(kWinsockVersion, &wsa);
     // The socket a new attempt replaces is never used again: close it.
-    if (g_hSocket != INVALID_SOCKET) closesocket(g_hSocket);
+    if (g_hSocket != INVALID_SOCKET)
+        closesocket(g_hSocket);
     g_hSocket = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    if (g_hSocket == INVALID_SOCKET) return 0;
+    if (g_hSocket == INVALID_SOCKET)
+        return 0;
 
     const DWORD timeoutMs = link_cfg::kTcpTimeoutMs;
     setsockopt(g_hSocket, SOL_SOCKET, SO_SNDTIMEO, reinterpret_cast<const char*>(&timeoutMs),
@@ -181,14 +200,16 @@ int TcpConnect(std::string ip, std::string port)
     addr.sin_family = AF_INET;
     addr.sin_addr.s_addr = inet_addr(ip.c_str());
     addr.sin_port = htons(TcpPortFromText(port));
-    if (addr.sin_addr.s_addr == INADDR_NONE) return 0;  // unreadable text: nothing to reach
+    if (addr.sin_addr.s_addr == INADDR_NONE)
+        return 0;  // unreadable text: nothing to reach
 
     return ConnectWithin(g_hSocket, addr, link_cfg::kTcpTimeoutMs) ? 1 : 0;
 }
 
 int TcpClose()
 {
-    if (g_hSocket == INVALID_SOCKET) return SOCKET_ERROR;
+    if (g_hSocket == INVALID_SOCKET)
+        return SOCKET_ERROR;
     const int rc = closesocket(g_hSocket);
     g_hSocket = INVALID_SOCKET;
     return rc;

@@ -32,12 +32,12 @@ pid_t OwnerOf(std::string_view content);
 bool HeldByOther(const std::string& lockPath);
 
 enum class Take {
-    Taken,      // ours now, written in the HDB form
-    Held,       // another running process holds it
-    Unwritable, // the lock folder takes no lock of ours: carry on without
+    Taken,       // ours now, written in the HDB form
+    Held,        // another running process holds it
+    Unwritable,  // the lock folder takes no lock of ours: carry on without
 };
 
 // Takes the lock at `lockPath`, taking over a stale one (its owner gone).
 Take Acquire(const std::string& lockPath);
 
-} // namespace portlock
+}  // namespace portlock

@@ -17,6 +17,9 @@ constexpr std::uint32_t kEdit = kBorder | kAutoHScroll | kTabStop;
 constexpr std::uint32_t kButton = kTabStop;
 constexpr std::uint32_t kGroupBox = 0;
 
+// The tables read like a resource script, one control per line: kept as laid out.
+// clang-format off
+
 // ---- Console, template 139 ----
 
 constexpr std::string_view kGrpSerial = "串口连接参数";
@@ -128,8 +131,9 @@ constexpr auto kTemplates = std::to_array<DialogTemplate>({
     {IDD_PLSC, str::kPlscCaption, 268, 257, kDialogFontFace, kDialogFontPoints,
      kModalFrame | kCaption | kSysMenu | kCenter, kPlscControls, {}},
 });
+// clang-format on
 
-} // namespace
+}  // namespace
 
 const DialogTemplate* FindDialogTemplate(int id)
 {
@@ -140,4 +144,4 @@ const DialogTemplate* FindDialogTemplate(int id)
     return nullptr;
 }
 
-} // namespace res
+}  // namespace res

@@ -65,4 +65,4 @@ inline constexpr std::string_view kMsgHelpFailed = "启动帮助失败。";
 inline constexpr std::string_view kHelpFileSuffix = ".html";
 inline constexpr std::string_view kHelpTopicPrefix = "topic-";
 
-} // namespace res::str
+}  // namespace res::str

@@ -16,7 +16,7 @@ std::vector<std::uint8_t> Exception(const std::uint8_t* req, std::uint8_t code)
 
 std::uint16_t Word(const std::uint8_t* p) { return static_cast<std::uint16_t>((p[0] << 8) | p[1]); }
 
-} // namespace
+}  // namespace
 
 void ModuleState::Write(int reg, std::uint16_t value)
 {
@@ -24,11 +24,20 @@ void ModuleState::Write(int reg, std::uint16_t value)
     case 0x01: mode = value; break;
     case 0x02: volume = std::min(value, kMaxVolume); break;
     case 0x03: eq = std::min(value, kMaxEq); break;
-    case 0x04: segment = value; status = PlayStatus::Playing; break;
+    case 0x04:
+        segment = value;
+        status = PlayStatus::Playing;
+        break;
     case 0x05: volume = static_cast<std::uint16_t>(std::min<int>(volume + 1, kMaxVolume)); break;
     case 0x06: volume = static_cast<std::uint16_t>(std::max<int>(volume - 1, 0)); break;
-    case 0x07: ++segment; status = PlayStatus::Playing; break;
-    case 0x08: segment = segment > 1 ? segment - 1 : 1; status = PlayStatus::Playing; break;
+    case 0x07:
+        ++segment;
+        status = PlayStatus::Playing;
+        break;
+    case 0x08:
+        segment = segment > 1 ? segment - 1 : 1;
+        status = PlayStatus::Playing;
+        break;
     case 0x09:
         if (status == PlayStatus::Playing || status == PlayStatus::Looping)
             status = PlayStatus::Paused;
@@ -36,8 +45,14 @@ void ModuleState::Write(int reg, std::uint16_t value)
             status = PlayStatus::Playing;
         break;
     case 0x0A: status = PlayStatus::Stopped; break;
-    case 0x0B: segment = value; status = PlayStatus::Looping; break;
-    case 0x0C: if (status == PlayStatus::Looping) status = PlayStatus::Stopped; break;
+    case 0x0B:
+        segment = value;
+        status = PlayStatus::Looping;
+        break;
+    case 0x0C:
+        if (status == PlayStatus::Looping)
+            status = PlayStatus::Stopped;
+        break;
     case 0x0D: rs485 = true; break;
     case 0x0E: rs485 = false; break;
     case 0x0F: idReturn = true; break;
@@ -91,8 +106,7 @@ std::vector<std::uint8_t> HandleRequest(ModuleState& state, const std::uint8_t* 
             state.Write(first + i, Word(req + 7 + 2 * i));
         return {req, req + 6};
     }
-    default:
-        return Exception(req, kIllegalFunction);
+    default: return Exception(req, kIllegalFunction);
     }
 }
 

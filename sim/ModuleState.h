@@ -8,11 +8,11 @@
 enum class PlayStatus : std::uint16_t { Stopped = 0, Playing = 1, Paused = 2, Looping = 3 };
 
 struct ModuleState {
-    std::uint16_t mode = 0;      // built-in playback mode
-    std::uint16_t volume = 20;   // 0 .. kMaxVolume
-    std::uint16_t eq = 0;        // EQ mode 0 .. 5
+    std::uint16_t mode = 0;     // built-in playback mode
+    std::uint16_t volume = 20;  // 0 .. kMaxVolume
+    std::uint16_t eq = 0;       // EQ mode 0 .. 5
     PlayStatus status = PlayStatus::Stopped;
-    std::uint16_t segment = 0;   // segment playing, paused or looping
+    std::uint16_t segment = 0;  // segment playing, paused or looping
     bool rs485 = true;
     bool idReturn = false;
 

@@ -9,8 +9,8 @@ namespace rtu {
 namespace {
 constexpr int kBitsPerChar = 11;
 constexpr std::uint8_t kBroadcastAddress = 0;
-constexpr std::size_t kFixedRequestLen = 8;       // address, function, 2 words, CRC
-constexpr std::size_t kByteCountAt = 6;           // of a 0F or 10 request
+constexpr std::size_t kFixedRequestLen = 8;  // address, function, 2 words, CRC
+constexpr std::size_t kByteCountAt = 6;      // of a 0F or 10 request
 constexpr std::size_t kCountedRequestOverhead = 9;
 
 std::uint16_t CrcAt(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | (p[1] << 8)); }
@@ -18,7 +18,8 @@ std::uint16_t CrcAt(const std::uint8_t* p) { return static_cast<std::uint16_t>(p
 bool CrcChecks(std::span<const std::uint8_t> frame)
 {
     return frame.size() >= 2
-        && CalcCrc16(frame.data(), static_cast<int>(frame.size() - 2), nullptr) == CrcAt(&frame[frame.size() - 2]);
+           && CalcCrc16(frame.data(), static_cast<int>(frame.size() - 2), nullptr)
+                  == CrcAt(&frame[frame.size() - 2]);
 }
 
 // The first length from kMinFrameLen on at which a CRC checks, or 0.
@@ -32,7 +33,7 @@ std::size_t FirstCheckingLength(std::span<const std::uint8_t> bytes)
     }
     return 0;
 }
-} // namespace
+}  // namespace
 
 int SilenceMs(int baud)
 {
@@ -93,4 +94,4 @@ const char* Note(Verdict verdict)
     return nullptr;
 }
 
-} // namespace rtu
+}  // namespace rtu

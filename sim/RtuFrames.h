@@ -42,4 +42,4 @@ Verdict Judge(std::span<const std::uint8_t> frame, int slave);
 // The log's note for a frame that is not answered; nullptr for Answer.
 const char* Note(Verdict verdict);
 
-} // namespace rtu
+}  // namespace rtu

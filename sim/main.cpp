@@ -14,8 +14,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
-#include <filesystem>
 #include <fcntl.h>
+#include <filesystem>
 #include <poll.h>
 #include <string>
 #include <string_view>
@@ -147,7 +147,7 @@ std::string ConsoleName(const std::string& link)
     return target.substr(kDev.size());
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char** argv)
 {
@@ -157,11 +157,16 @@ int main(int argc, char** argv)
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         const bool hasValue = i + 1 < argc;
-        if (arg == "--device" && hasValue) device = argv[++i];
-        else if (arg == "--link" && hasValue) link = argv[++i];
-        else if (arg == "--slave" && hasValue) slave = ParseDecimal(argv[++i]);
-        else if (arg == "--baud" && hasValue) baud = ParseDecimal(argv[++i]);
-        else if (arg == "--parity" && hasValue) parity = argv[++i][0];
+        if (arg == "--device" && hasValue)
+            device = argv[++i];
+        else if (arg == "--link" && hasValue)
+            link = argv[++i];
+        else if (arg == "--slave" && hasValue)
+            slave = ParseDecimal(argv[++i]);
+        else if (arg == "--baud" && hasValue)
+            baud = ParseDecimal(argv[++i]);
+        else if (arg == "--parity" && hasValue)
+            parity = argv[++i][0];
         else {
             std::fputs(SimulatorHelp().c_str(), arg == "--help" || arg == "-h" ? stdout : stderr);
             return arg == "--help" || arg == "-h" ? 0 : 2;

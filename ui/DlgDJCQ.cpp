@@ -13,10 +13,7 @@ CDlgDJCQ::CDlgDJCQ(CWnd* pParent) : CDialog(IDD, pParent) {}
 
 CDlgDJCQ::~CDlgDJCQ() = default;
 
-void CDlgDJCQ::DeclareMessageMap()
-{
-    ON_BN_CLICKED(IDC_DJCQ_WRITE, &CDlgDJCQ::OnWrite);
-}
+void CDlgDJCQ::DeclareMessageMap() { ON_BN_CLICKED(IDC_DJCQ_WRITE, &CDlgDJCQ::OnWrite); }
 
 void CDlgDJCQ::DoDataExchange(CDataExchange* pDX)
 {
@@ -46,9 +43,8 @@ void CDlgDJCQ::OnWrite()
 
     // Empty only for a quantity the dialog does not write (below 0 or too
     // large to allocate sensibly).
-    const std::vector<std::uint8_t> frame =
-        BuildWriteMultipleFromText(m_strDeviceAddr.Utf8(), m_strRegAddr.Utf8(),
-                                   m_strQuantity.Utf8(), m_strWriteData.Utf8());
+    const std::vector<std::uint8_t> frame = BuildWriteMultipleFromText(
+        m_strDeviceAddr.Utf8(), m_strRegAddr.Utf8(), m_strQuantity.Utf8(), m_strWriteData.Utf8());
     if (frame.empty()) {
         AfxMessageBox(ToCString(res::str::kMsgQuantityError));
         return;

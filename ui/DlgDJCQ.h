@@ -3,8 +3,8 @@
 // port, with the request and the raw reply shown as hexadecimal text.
 #pragma once
 
-#include "res/Resource.h"
 #include "framework/Dialog.h"
+#include "res/Resource.h"
 
 class CDlgDJCQ : public CDialog {
 public:

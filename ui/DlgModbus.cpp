@@ -68,10 +68,7 @@ CString ChosenText(const CComboBox& combo)
 }
 
 // Hexadecimal operator text as one frame byte: the low 8 bits of the number.
-int HexByte(const CString& text)
-{
-    return static_cast<int>(ParseHex(text.Utf8()) & 0xFFu);
-}
+int HexByte(const CString& text) { return static_cast<int>(ParseHex(text.Utf8()) & 0xFFu); }
 
 void ShowRegisterName(CStatic& label, std::span<const RegisterEntry> table, const CString& code)
 {
@@ -110,12 +107,9 @@ CString SelectedEntryText(const CComboBox& combo)
     return text;
 }
 
-} // namespace
+}  // namespace
 
-CDlgModbus::CDlgModbus(CWnd* pParent)
-    : CDialog(IDD, pParent), m_bPortOpen(FALSE)
-{
-}
+CDlgModbus::CDlgModbus(CWnd* pParent) : CDialog(IDD, pParent), m_bPortOpen(FALSE) {}
 
 // Releases the members only: an open port or socket stays with the link.
 CDlgModbus::~CDlgModbus() = default;
@@ -215,7 +209,8 @@ void CDlgModbus::OnOpenPort()
 {
     if (m_bPortOpen) {
         if (MessageBox(ToCString(res::str::kAskClosePort), ToCString(res::str::kAskClosePortCaption),
-                       MB_OKCANCEL | MB_ICONQUESTION) != IDOK)
+                       MB_OKCANCEL | MB_ICONQUESTION)
+            != IDOK)
             return;
         CloseComPort();
         m_bPortOpen = FALSE;

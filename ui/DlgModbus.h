@@ -3,8 +3,8 @@
 // and the write-register and read-register areas.
 #pragma once
 
-#include "res/Resource.h"
 #include "framework/Dialog.h"
+#include "res/Resource.h"
 
 #include <string>
 #include <vector>

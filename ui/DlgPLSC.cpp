@@ -12,7 +12,7 @@ namespace {
 // included) means the second entry.
 constexpr int kInstructionPlayIndex = 0;
 constexpr int kTypeModbusIndex = 0;
-} // namespace
+}  // namespace
 
 CDlgPLSC::CDlgPLSC(CWnd* pParent) : CDialog(IDD, pParent) {}
 

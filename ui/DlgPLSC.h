@@ -3,8 +3,8 @@
 // over, listed as lines of hexadecimal text to copy. It sends nothing.
 #pragma once
 
-#include "res/Resource.h"
 #include "framework/Dialog.h"
+#include "res/Resource.h"
 
 class CDlgPLSC : public CDialog {
 public:

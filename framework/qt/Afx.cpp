@@ -44,12 +44,13 @@ void FitCaption(QMessageBox& box)
     QFont titleFont = QApplication::font("QMdiSubWindowTitleBar");
     titleFont.setBold(true);  // as most window managers draw it
     const int titleBar = box.style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, &box);
-    const int width = QFontMetrics(titleFont).horizontalAdvance(box.windowTitle()) + kTitleBarButtons * titleBar;
+    const int width =
+        QFontMetrics(titleFont).horizontalAdvance(box.windowTitle()) + kTitleBarButtons * titleBar;
     grid->addItem(new QSpacerItem(width, 0, QSizePolicy::Minimum, QSizePolicy::Fixed), grid->rowCount(), 0, 1,
                   grid->columnCount());
 }
 
-} // namespace
+}  // namespace
 
 CString AfxGetAppName()
 {
@@ -89,9 +90,9 @@ int AfxMessageBox(const CString& text, UINT nType)
 void AfxWinInit()
 {
     static QTranslator qtbase;
-    if (qtbase.isEmpty() &&
-        qtbase.load(QLocale(QLocale::Chinese, QLocale::China), QStringLiteral("qtbase"), QStringLiteral("_"),
-                    QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+    if (qtbase.isEmpty()
+        && qtbase.load(QLocale(QLocale::Chinese, QLocale::China), QStringLiteral("qtbase"),
+                       QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
         QCoreApplication::installTranslator(&qtbase);
     }
     QApplication::setFont(DialogFont(res::kDialogFontFace, res::kDialogFontPoints));

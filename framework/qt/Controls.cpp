@@ -42,7 +42,7 @@ ComboBoxWidget* Combo(const CComboBox& cb) { return qobject_cast<ComboBoxWidget*
 
 IpAddressWidget* Ip(const CIPAddressCtrl& ip) { return qobject_cast<IpAddressWidget*>(NativeWidget(ip)); }
 
-} // namespace
+}  // namespace
 
 // ---- CComboBox ----
 

@@ -43,7 +43,8 @@ void LimitStaticTexts(const std::vector<CreatedControl>& created, int room)
         const QRect own = label->geometry();
         int right = own.right();
         for (const CreatedControl& other : created) {
-            if (other.control->kind == res::ControlKind::GroupBox && other.control->caption == text.control->group)
+            if (other.control->kind == res::ControlKind::GroupBox
+                && other.control->caption == text.control->group)
                 right = std::max(right, other.widget->geometry().right() - room);
         }
         for (const CreatedControl& other : created) {
@@ -57,7 +58,7 @@ void LimitStaticTexts(const std::vector<CreatedControl>& created, int room)
     }
 }
 
-} // namespace
+}  // namespace
 
 QDialog* NativeDialog(const CDialog& dlg) { return dlg.DlgImpl().window; }
 
@@ -77,8 +78,7 @@ void DDX_Control(CDataExchange* pDX, int nIDC, CWnd& rControl)
     QWidget* w = impl.ItemWidget(nIDC);
     const res::ControlTemplate* entry = impl.ControlEntry(nIDC);
     if (!entry || !rControl.AcceptsKind(entry->kind)) {
-        qFatal("Control %d of dialog %d is not of the member's kind", nIDC,
-               pDX->m_pDlgWnd->GetTemplateID());
+        qFatal("Control %d of dialog %d is not of the member's kind", nIDC, pDX->m_pDlgWnd->GetTemplateID());
     }
     rControl.Impl().widget = w;
 }
@@ -103,8 +103,8 @@ void DialogWindow::accept() { m_impl.OnOK(); }
 
 void DialogWindow::keyPressEvent(QKeyEvent* event)
 {
-    const bool plain = event->modifiers() == Qt::NoModifier ||
-                       (event->modifiers() == Qt::KeypadModifier && event->key() == Qt::Key_Enter);
+    const bool plain = event->modifiers() == Qt::NoModifier
+                       || (event->modifiers() == Qt::KeypadModifier && event->key() == Qt::Key_Enter);
     if (plain && (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)) {
         // A focused push button takes Enter as a click; anywhere else it is OK.
         auto* button = qobject_cast<QPushButton*>(focusWidget());
@@ -204,9 +204,7 @@ bool DialogImpl::BuildFromTemplate()
         const QRect rect = units->MapDialogRect(c.rect);
         QWidget* w = nullptr;
         switch (c.kind) {
-        case ControlKind::GroupBox:
-            w = new QGroupBox(caption, dlg);
-            break;
+        case ControlKind::GroupBox: w = new QGroupBox(caption, dlg); break;
         case ControlKind::Label: {
             auto* label = new StaticText(caption, dlg);
             label->setTextFormat(Qt::PlainText);

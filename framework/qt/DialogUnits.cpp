@@ -8,8 +8,8 @@ namespace {
 
 // Installed CJK faces, most SimSun-like metrics first.
 const char* const kCjkFallbacks[] = {
-    "Noto Sans CJK SC", "Noto Serif CJK SC", "WenQuanYi Zen Hei", "WenQuanYi Micro Hei",
-    "AR PL UMing CN", "Droid Sans Fallback",
+    "Noto Sans CJK SC",    "Noto Serif CJK SC", "WenQuanYi Zen Hei",
+    "WenQuanYi Micro Hei", "AR PL UMing CN",    "Droid Sans Fallback",
 };
 
 // The platform averages the width of the 52 Latin letters.
@@ -26,7 +26,7 @@ int MulDiv(int a, int b, int c)
     return static_cast<int>(q);
 }
 
-} // namespace
+}  // namespace
 
 QFont DialogFont(std::string_view face, int points)
 {

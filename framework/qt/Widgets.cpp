@@ -15,16 +15,15 @@
 
 namespace {
 
-bool IsEnterKey(const QKeyEvent* e)
-{
-    return e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter;
-}
+bool IsEnterKey(const QKeyEvent* e) { return e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter; }
 
 // List items of one fixed height, as the combo's SetItemHeight asks.
 class FixedHeightDelegate : public QStyledItemDelegate {
 public:
     FixedHeightDelegate(const ComboBoxWidget* combo, QObject* parent)
-        : QStyledItemDelegate(parent), m_combo(combo) {}
+        : QStyledItemDelegate(parent),
+          m_combo(combo)
+    {}
 
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override
     {
@@ -41,7 +40,7 @@ constexpr int kOctetMax = 255;
 constexpr int kOctetDigits = 3;
 constexpr int kIpFrameMargin = 2;
 
-} // namespace
+}  // namespace
 
 // ---- ComboBoxWidget ----
 
@@ -285,8 +284,7 @@ bool IpAddressWidget::eventFilter(QObject* watched, QEvent* event)
             return true;
         }
         break;
-    default:
-        break;
+    default: break;
     }
     return QFrame::eventFilter(watched, event);
 }

@@ -27,7 +27,7 @@ CWinApp::HelpViewer& Viewer()
     return viewer;
 }
 
-} // namespace
+}  // namespace
 
 void CWinApp::WinHelp(DWORD dwData)
 {
@@ -42,7 +42,8 @@ CString CWinApp::GetHelpFilePath() const
     const QString name = exe.completeBaseName() + ToQString(ToCString(res::str::kHelpFileSuffix));
     const QString beside = exe.dir().filePath(name);
     // Installed, the program is in bin/ and its page in the shared data folder.
-    const QString installed = QDir::cleanPath(exe.dir().filePath(QString::fromLatin1(kInstalledHelpDir) + name));
+    const QString installed =
+        QDir::cleanPath(exe.dir().filePath(QString::fromLatin1(kInstalledHelpDir) + name));
     if (!QFileInfo(beside).isFile() && QFileInfo(installed).isFile())
         return FromQString(installed);
     return FromQString(beside);
@@ -55,10 +56,7 @@ CString CWinApp::HelpTopicUrl(const CString& helpFile, DWORD dwData)
     return FromQString(url.toString(QUrl::FullyEncoded));
 }
 
-void CWinApp::SetHelpViewer(HelpViewer viewer)
-{
-    Viewer() = viewer ? std::move(viewer) : OpenWithDesktop;
-}
+void CWinApp::SetHelpViewer(HelpViewer viewer) { Viewer() = viewer ? std::move(viewer) : OpenWithDesktop; }
 
 int AfxWinMain(int argc, char* argv[])
 {

@@ -40,7 +40,7 @@ bool FontInstalled(const wchar_t* face)
     return found;
 }
 
-} // namespace
+}  // namespace
 
 namespace win32 {
 
@@ -48,8 +48,10 @@ std::wstring DialogFontFace(std::string_view templateFace)
 {
     const std::wstring face = Widen(templateFace);
     // SimSun answers to its Chinese and its English name.
-    if (FontInstalled(face.c_str()) || FontInstalled(L"SimSun")) return face;
-    if (FontInstalled(L"Microsoft YaHei UI")) return L"Microsoft YaHei UI";
+    if (FontInstalled(face.c_str()) || FontInstalled(L"SimSun"))
+        return face;
+    if (FontInstalled(L"Microsoft YaHei UI"))
+        return L"Microsoft YaHei UI";
     return face;
 }
 
@@ -63,7 +65,7 @@ int ShowMessageBox(HWND owner, const CString& text, const CString& caption, UINT
     return rc == IDCANCEL ? IDCANCEL : IDOK;
 }
 
-} // namespace win32
+}  // namespace win32
 
 CString AfxGetAppName()
 {
@@ -71,14 +73,16 @@ CString AfxGetAppName()
     const std::size_t slash = path.find_last_of(L"\\/");
     std::wstring name = slash == std::wstring::npos ? path : path.substr(slash + 1);
     const std::size_t dot = name.find_last_of(L'.');
-    if (dot != std::wstring::npos && dot > 0) name.resize(dot);
+    if (dot != std::wstring::npos && dot > 0)
+        name.resize(dot);
     return CString(win32::Narrow(name));
 }
 
 int AfxMessageBox(const CString& text, UINT nType)
 {
     // Boxes with no icon of their own get the exclamation.
-    if ((nType & MB_ICONMASK) == 0) nType |= MB_ICONEXCLAMATION;
+    if ((nType & MB_ICONMASK) == 0)
+        nType |= MB_ICONEXCLAMATION;
     return win32::ShowMessageBox(GetActiveWindow(), text, AfxGetAppName(), nType);
 }
 

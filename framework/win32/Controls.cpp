@@ -17,8 +17,7 @@ bool IsClass(HWND hwnd, const wchar_t* name)
     GetClassNameW(hwnd, cls, 32);
     return _wcsicmp(cls, name) == 0;
 }
-} // namespace
-
+}  // namespace
 
 namespace win32 {
 
@@ -36,7 +35,8 @@ int TrackedSelection(HWND combo)
 
 void TrackSelection(HWND combo, int index)
 {
-    SetPropW(combo, kSelectionProperty, reinterpret_cast<HANDLE>(static_cast<INT_PTR>(index < 0 ? 0 : index + 1)));
+    SetPropW(combo, kSelectionProperty,
+             reinterpret_cast<HANDLE>(static_cast<INT_PTR>(index < 0 ? 0 : index + 1)));
 }
 
 void Fatal(const std::string& message)
@@ -47,9 +47,12 @@ void Fatal(const std::string& message)
     std::abort();
 }
 
-} // namespace win32
+}  // namespace win32
 
-HWND NativeWindow(const CWnd& wnd) { return wnd.Impl().hwnd && IsWindow(wnd.Impl().hwnd) ? wnd.Impl().hwnd : nullptr; }
+HWND NativeWindow(const CWnd& wnd)
+{
+    return wnd.Impl().hwnd && IsWindow(wnd.Impl().hwnd) ? wnd.Impl().hwnd : nullptr;
+}
 
 CWnd::CWnd() : m_pImpl(std::make_unique<WndImpl>()) {}
 
@@ -60,13 +63,14 @@ bool CWnd::IsAttached() const { return NativeWindow(*this) != nullptr; }
 void CWnd::SetWindowText(const CString& text)
 {
     const HWND hwnd = NativeWindow(*this);
-    if (!hwnd) return;
+    if (!hwnd)
+        return;
     const std::wstring wide = win32::Widen(text.Utf8());
     if (IsClass(hwnd, WC_IPADDRESSW)) {
         unsigned a, b, c, d;
         char tail;
-        if (std::sscanf(text.Utf8().c_str(), "%u.%u.%u.%u%c", &a, &b, &c, &d, &tail) == 4 && a < 256 && b < 256
-            && c < 256 && d < 256)
+        if (std::sscanf(text.Utf8().c_str(), "%u.%u.%u.%u%c", &a, &b, &c, &d, &tail) == 4 && a < 256
+            && b < 256 && c < 256 && d < 256)
             SendMessageW(hwnd, IPM_SETADDRESS, 0, MAKEIPADDRESS(a, b, c, d));
         else
             SendMessageW(hwnd, IPM_CLEARADDRESS, 0, 0);
@@ -84,11 +88,14 @@ CString CWnd::GetWindowText() const
 void CWnd::SetFocus()
 {
     const HWND hwnd = NativeWindow(*this);
-    if (!hwnd) return;
+    if (!hwnd)
+        return;
     // Through the dialog, so it moves its default-button look along.
     const HWND parent = GetParent(hwnd);
-    if (parent) SendMessageW(parent, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(hwnd), TRUE);
-    else ::SetFocus(hwnd);
+    if (parent)
+        SendMessageW(parent, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(hwnd), TRUE);
+    else
+        ::SetFocus(hwnd);
 }
 
 // ---- CComboBox ----
@@ -96,7 +103,8 @@ void CWnd::SetFocus()
 int CComboBox::AddString(const CString& text)
 {
     const HWND hwnd = NativeWindow(*this);
-    if (!hwnd) return CB_ERR;
+    if (!hwnd)
+        return CB_ERR;
     const std::wstring wide = win32::Widen(text.Utf8());
     const LRESULT index = SendMessageW(hwnd, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(wide.c_str()));
     return index < 0 ? CB_ERR : static_cast<int>(index);
@@ -117,7 +125,8 @@ int CComboBox::GetCurSel() const
 int CComboBox::SetCurSel(int nSelect)
 {
     const HWND hwnd = NativeWindow(*this);
-    if (!hwnd) return CB_ERR;
+    if (!hwnd)
+        return CB_ERR;
     // CB_SETCURSEL shows the item's text (or clears the field) and notifies nobody.
     const LRESULT rc = SendMessageW(hwnd, CB_SETCURSEL, static_cast<WPARAM>(nSelect), 0);
     const bool selected = nSelect >= 0 && rc == nSelect;
@@ -129,9 +138,11 @@ void CComboBox::GetLBText(int nIndex, CString& text) const
 {
     text.Empty();
     const HWND hwnd = NativeWindow(*this);
-    if (!hwnd || nIndex < 0 || nIndex >= GetCount()) return;
+    if (!hwnd || nIndex < 0 || nIndex >= GetCount())
+        return;
     const LRESULT len = SendMessageW(hwnd, CB_GETLBTEXTLEN, static_cast<WPARAM>(nIndex), 0);
-    if (len < 0) return;
+    if (len < 0)
+        return;
     std::wstring wide(static_cast<std::size_t>(len) + 1, L'\0');
     SendMessageW(hwnd, CB_GETLBTEXT, static_cast<WPARAM>(nIndex), reinterpret_cast<LPARAM>(wide.data()));
     wide.resize(static_cast<std::size_t>(len));
@@ -141,7 +152,8 @@ void CComboBox::GetLBText(int nIndex, CString& text) const
 void CComboBox::ResetContent()
 {
     const HWND hwnd = NativeWindow(*this);
-    if (!hwnd) return;
+    if (!hwnd)
+        return;
     SendMessageW(hwnd, CB_RESETCONTENT, 0, 0);
     SetWindowTextW(hwnd, L"");
     win32::TrackSelection(hwnd, CB_ERR);
@@ -150,7 +162,8 @@ void CComboBox::ResetContent()
 int CComboBox::SetItemHeight(int /*nIndex*/, UINT cyItemHeight)
 {
     const HWND hwnd = NativeWindow(*this);
-    if (!hwnd || cyItemHeight == 0) return CB_ERR;
+    if (!hwnd || cyItemHeight == 0)
+        return CB_ERR;
     // Index 0: the list's items (-1 would be the field).
     return SendMessageW(hwnd, CB_SETITEMHEIGHT, 0, static_cast<LPARAM>(cyItemHeight)) == CB_ERR ? CB_ERR : 0;
 }

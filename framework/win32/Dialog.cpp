@@ -21,24 +21,24 @@ INT_PTR CALLBACK DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
         return impl->Initialise(hwnd);
     }
     auto* impl = static_cast<DialogImpl*>(GetPropW(hwnd, kDialogProperty));
-    if (!impl) return FALSE;
+    if (!impl)
+        return FALSE;
     switch (message) {
-    case WM_COMMAND:
-        return impl->Command(LOWORD(wParam), HIWORD(wParam)) ? TRUE : FALSE;
+    case WM_COMMAND: return impl->Command(LOWORD(wParam), HIWORD(wParam)) ? TRUE : FALSE;
     case WM_HELP:
         // F1 anywhere in the dialog.
-        if (CWinApp* app = AfxGetApp()) app->OnHelpRequest(impl->owner.GetHelpContext());
+        if (CWinApp* app = AfxGetApp())
+            app->OnHelpRequest(impl->owner.GetHelpContext());
         return TRUE;
     case WM_NCDESTROY:
         RemovePropW(hwnd, kDialogProperty);
         impl->window = nullptr;
         return FALSE;
-    default:
-        return FALSE;
+    default: return FALSE;
     }
 }
 
-} // namespace
+}  // namespace
 
 CDialog* DialogOf(HWND hwnd)
 {
@@ -50,12 +50,13 @@ CDialog* DialogOf(HWND hwnd)
 
 void DDX_Control(CDataExchange* pDX, int nIDC, CWnd& rControl)
 {
-    if (rControl.IsAttached()) return;
+    if (rControl.IsAttached())
+        return;
     const DialogImpl& impl = pDX->m_pDlgWnd->DlgImpl();
     const res::ControlTemplate* entry = impl.ControlEntry(nIDC);
     if (!entry || !rControl.AcceptsKind(entry->kind)) {
-        win32::Fatal("control " + std::to_string(nIDC) + " of dialog " + std::to_string(pDX->m_pDlgWnd->GetTemplateID())
-                     + " is not of the member's kind");
+        win32::Fatal("control " + std::to_string(nIDC) + " of dialog "
+                     + std::to_string(pDX->m_pDlgWnd->GetTemplateID()) + " is not of the member's kind");
     }
     rControl.Impl().hwnd = impl.Item(nIDC);
 }
@@ -63,7 +64,9 @@ void DDX_Control(CDataExchange* pDX, int nIDC, CWnd& rControl)
 void DDX_Text(CDataExchange* pDX, int nIDC, CString& value)
 {
     CWnd* item = pDX->m_pDlgWnd->GetDlgItem(nIDC);
-    if (!item) win32::Fatal("dialog " + std::to_string(pDX->m_pDlgWnd->GetTemplateID()) + " has no control " + std::to_string(nIDC));
+    if (!item)
+        win32::Fatal("dialog " + std::to_string(pDX->m_pDlgWnd->GetTemplateID()) + " has no control "
+                     + std::to_string(nIDC));
     if (pDX->m_bSaveAndValidate) {
         value = item->GetWindowText();
     } else if (!(item->GetWindowText() == value)) {
@@ -77,15 +80,19 @@ DialogImpl::~DialogImpl()
 {
     // The derived dialog is gone: no handler may run while the window goes.
     handlers.clear();
-    if (window && IsWindow(window)) DestroyWindow(window);
+    if (window && IsWindow(window))
+        DestroyWindow(window);
 }
 
 bool DialogImpl::Load()
 {
-    if (buffer) return true;
+    if (buffer)
+        return true;
     pTemplate = res::FindDialogTemplate(owner.GetTemplateID());
-    if (!pTemplate) return false;
-    buffer = std::make_unique<win32::DialogTemplateBuffer>(*pTemplate, win32::DialogFontFace(pTemplate->fontFace));
+    if (!pTemplate)
+        return false;
+    buffer =
+        std::make_unique<win32::DialogTemplateBuffer>(*pTemplate, win32::DialogFontFace(pTemplate->fontFace));
     return true;
 }
 
@@ -94,10 +101,12 @@ BOOL DialogImpl::Initialise(HWND dialog)
     window = dialog;
     owner.Impl().hwnd = dialog;
     for (const res::ControlTemplate& c : pTemplate->controls) {
-        if (c.id == IDC_STATIC) continue;
+        if (c.id == IDC_STATIC)
+            continue;
         auto handle = std::make_unique<CWnd>();
         handle->Impl().hwnd = GetDlgItem(dialog, c.id);
-        if (c.kind == res::ControlKind::ComboBox) win32::TrackSelection(handle->Impl().hwnd, CB_ERR);
+        if (c.kind == res::ControlKind::ComboBox)
+            win32::TrackSelection(handle->Impl().hwnd, CB_ERR);
         items[c.id] = std::move(handle);
     }
     owner.DeclareMessageMap();
@@ -109,8 +118,10 @@ bool DialogImpl::Command(int id, int code)
 {
     // The keys: Enter (no push button focused) and Escape or the close box.
     if (code == BN_CLICKED && (id == IDOK || id == IDCANCEL) && !GetDlgItem(window, id)) {
-        if (id == IDOK) owner.OnOK();
-        else owner.OnCancel();
+        if (id == IDOK)
+            owner.OnOK();
+        else
+            owner.OnCancel();
         return true;
     }
     const HWND control = GetDlgItem(window, id);
@@ -120,7 +131,8 @@ bool DialogImpl::Command(int id, int code)
         win32::TrackSelection(control, CB_ERR);
     }
     const auto it = handlers.find({id, code});
-    if (it == handlers.end()) return false;
+    if (it == handlers.end())
+        return false;
     const std::function<void()> handler = it->second;  // the handler may end the dialog
     handler();
     return true;
@@ -130,15 +142,19 @@ HWND DialogImpl::Item(int nIDC) const
 {
     const auto it = items.find(nIDC);
     const HWND hwnd = it == items.end() ? nullptr : it->second->Impl().hwnd;
-    if (!hwnd) win32::Fatal("dialog " + std::to_string(owner.GetTemplateID()) + " has no control " + std::to_string(nIDC));
+    if (!hwnd)
+        win32::Fatal("dialog " + std::to_string(owner.GetTemplateID()) + " has no control "
+                     + std::to_string(nIDC));
     return hwnd;
 }
 
 const res::ControlTemplate* DialogImpl::ControlEntry(int nIDC) const
 {
-    if (!pTemplate) return nullptr;
+    if (!pTemplate)
+        return nullptr;
     for (const res::ControlTemplate& c : pTemplate->controls) {
-        if (c.id == nIDC) return &c;
+        if (c.id == nIDC)
+            return &c;
     }
     return nullptr;
 }
@@ -148,14 +164,14 @@ const res::ControlTemplate* DialogImpl::ControlEntry(int nIDC) const
 CDialog::CDialog(int nIDTemplate, CWnd* pParentWnd)
     : m_nIDTemplate(nIDTemplate),
       m_pDlgImpl(std::make_unique<DialogImpl>(*this, pParentWnd ? NativeWindow(*pParentWnd) : nullptr))
-{
-}
+{}
 
 CDialog::~CDialog() = default;
 
 int CDialog::DoModal()
 {
-    if (!m_pDlgImpl->Load()) return -1;
+    if (!m_pDlgImpl->Load())
+        return -1;
     m_pDlgImpl->modal = true;
     const INT_PTR rc = DialogBoxIndirectParamW(GetModuleHandleW(nullptr), m_pDlgImpl->buffer->Get(),
                                                m_pDlgImpl->parentWindow, DialogProc,
@@ -166,12 +182,15 @@ int CDialog::DoModal()
 
 BOOL CDialog::Create()
 {
-    if (m_pDlgImpl->window) return TRUE;
-    if (!m_pDlgImpl->Load()) return FALSE;
+    if (m_pDlgImpl->window)
+        return TRUE;
+    if (!m_pDlgImpl->Load())
+        return FALSE;
     const HWND hwnd = CreateDialogIndirectParamW(GetModuleHandleW(nullptr), m_pDlgImpl->buffer->Get(),
                                                  m_pDlgImpl->parentWindow, DialogProc,
                                                  reinterpret_cast<LPARAM>(m_pDlgImpl.get()));
-    if (!hwnd) return FALSE;
+    if (!hwnd)
+        return FALSE;
     ShowWindow(hwnd, SW_SHOW);
     return TRUE;
 }
@@ -199,21 +218,26 @@ CWnd* CDialog::GetDlgItem(int nID) const
 
 int CDialog::MessageBox(const CString& text, const CString& caption, UINT nType)
 {
-    return win32::ShowMessageBox(m_pDlgImpl->window, text, caption.IsEmpty() ? AfxGetAppName() : caption, nType);
+    return win32::ShowMessageBox(m_pDlgImpl->window, text, caption.IsEmpty() ? AfxGetAppName() : caption,
+                                 nType);
 }
 
 void CDialog::EndDialog(int nResult)
 {
     const HWND hwnd = m_pDlgImpl->window;
-    if (!hwnd) return;
-    if (m_pDlgImpl->modal) ::EndDialog(hwnd, nResult);
-    else ShowWindow(hwnd, SW_HIDE);
+    if (!hwnd)
+        return;
+    if (m_pDlgImpl->modal)
+        ::EndDialog(hwnd, nResult);
+    else
+        ShowWindow(hwnd, SW_HIDE);
 }
 
 CRect CDialog::MapDialogRect(const res::DlgRect& r) const
 {
     const HWND hwnd = m_pDlgImpl->window;
-    if (!hwnd) return CRect();
+    if (!hwnd)
+        return CRect();
     // Position and size one by one, as Windows places a template's controls.
     RECT m{r.x, r.y, r.cx, r.cy};
     ::MapDialogRect(hwnd, &m);
@@ -227,16 +251,20 @@ void CDialog::Map(int nID, Notification code, std::function<void()> handler)
     using res::ControlKind;
     switch (code) {
     case Notification::Clicked:
-        if (entry && entry->kind == ControlKind::PushButton) native = BN_CLICKED;
+        if (entry && entry->kind == ControlKind::PushButton)
+            native = BN_CLICKED;
         break;
     case Notification::SelChange:
-        if (entry && entry->kind == ControlKind::ComboBox) native = CBN_SELCHANGE;
+        if (entry && entry->kind == ControlKind::ComboBox)
+            native = CBN_SELCHANGE;
         break;
     case Notification::EditChange:
-        if (entry && entry->kind == ControlKind::ComboBox) native = CBN_EDITCHANGE;
+        if (entry && entry->kind == ControlKind::ComboBox)
+            native = CBN_EDITCHANGE;
         break;
     case Notification::Change:
-        if (entry && entry->kind == ControlKind::Edit) native = EN_CHANGE;
+        if (entry && entry->kind == ControlKind::Edit)
+            native = EN_CHANGE;
         break;
     }
     if (native < 0)

@@ -10,11 +10,12 @@ constexpr WORD kDlgTemplateExSignature = 0xFFFF;
 constexpr WORD kFontWeightNormal = FW_NORMAL;
 
 bool Has(std::uint32_t styles, std::uint32_t flag) { return (styles & flag) != 0; }
-} // namespace
+}  // namespace
 
 std::wstring Widen(std::string_view utf8)
 {
-    if (utf8.empty()) return {};
+    if (utf8.empty())
+        return {};
     const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
     std::wstring wide(static_cast<std::size_t>(n), L'\0');
     MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), n);
@@ -23,11 +24,13 @@ std::wstring Widen(std::string_view utf8)
 
 std::string Narrow(std::wstring_view wide)
 {
-    if (wide.empty()) return {};
+    if (wide.empty())
+        return {};
     const int n = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0,
                                       nullptr, nullptr);
     std::string utf8(static_cast<std::size_t>(n), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), utf8.data(), n, nullptr, nullptr);
+    WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), utf8.data(), n, nullptr,
+                        nullptr);
     return utf8;
 }
 
@@ -35,16 +38,11 @@ const wchar_t* ControlClassName(res::ControlKind kind)
 {
     switch (kind) {
     case res::ControlKind::GroupBox:
-    case res::ControlKind::PushButton:
-        return WC_BUTTONW;
-    case res::ControlKind::Label:
-        return WC_STATICW;
-    case res::ControlKind::ComboBox:
-        return WC_COMBOBOXW;
-    case res::ControlKind::Edit:
-        return WC_EDITW;
-    case res::ControlKind::IpAddress:
-        return WC_IPADDRESSW;
+    case res::ControlKind::PushButton: return WC_BUTTONW;
+    case res::ControlKind::Label: return WC_STATICW;
+    case res::ControlKind::ComboBox: return WC_COMBOBOXW;
+    case res::ControlKind::Edit: return WC_EDITW;
+    case res::ControlKind::IpAddress: return WC_IPADDRESSW;
     }
     return WC_STATICW;
 }
@@ -53,33 +51,35 @@ DWORD ControlStyle(const res::ControlTemplate& c)
 {
     DWORD style = WS_CHILD | WS_VISIBLE;
     switch (c.kind) {
-    case res::ControlKind::GroupBox:
-        style |= BS_GROUPBOX;
-        break;
-    case res::ControlKind::PushButton:
-        style |= BS_PUSHBUTTON;
-        break;
-    case res::ControlKind::Label:
-        style |= SS_LEFT;
-        break;
+    case res::ControlKind::GroupBox: style |= BS_GROUPBOX; break;
+    case res::ControlKind::PushButton: style |= BS_PUSHBUTTON; break;
+    case res::ControlKind::Label: style |= SS_LEFT; break;
     case res::ControlKind::ComboBox:
         style |= CBS_DROPDOWN;  // an editable field over an unsorted list
-        if (Has(c.style, res::style::kAutoHScroll)) style |= CBS_AUTOHSCROLL;
+        if (Has(c.style, res::style::kAutoHScroll))
+            style |= CBS_AUTOHSCROLL;
         break;
     case res::ControlKind::Edit:
         style |= ES_LEFT;
-        if (Has(c.style, res::style::kMultiLine)) style |= ES_MULTILINE;
-        if (Has(c.style, res::style::kReadOnly)) style |= ES_READONLY;
-        if (Has(c.style, res::style::kAutoHScroll)) style |= ES_AUTOHSCROLL;
-        if (Has(c.style, res::style::kAutoVScroll)) style |= ES_AUTOVSCROLL;
+        if (Has(c.style, res::style::kMultiLine))
+            style |= ES_MULTILINE;
+        if (Has(c.style, res::style::kReadOnly))
+            style |= ES_READONLY;
+        if (Has(c.style, res::style::kAutoHScroll))
+            style |= ES_AUTOHSCROLL;
+        if (Has(c.style, res::style::kAutoVScroll))
+            style |= ES_AUTOVSCROLL;
         break;
-    case res::ControlKind::IpAddress:
-        break;
+    case res::ControlKind::IpAddress: break;
     }
-    if (Has(c.style, res::style::kTabStop)) style |= WS_TABSTOP;
-    if (Has(c.style, res::style::kGroup)) style |= WS_GROUP;
-    if (Has(c.style, res::style::kBorder)) style |= WS_BORDER;
-    if (Has(c.style, res::style::kVScroll)) style |= WS_VSCROLL;
+    if (Has(c.style, res::style::kTabStop))
+        style |= WS_TABSTOP;
+    if (Has(c.style, res::style::kGroup))
+        style |= WS_GROUP;
+    if (Has(c.style, res::style::kBorder))
+        style |= WS_BORDER;
+    if (Has(c.style, res::style::kVScroll))
+        style |= WS_VSCROLL;
     return style;
 }
 
@@ -87,11 +87,16 @@ DWORD DialogStyle(const res::DialogTemplate& d)
 {
     // DS_SETFONT: the template names its font; dialog units follow from it.
     DWORD style = WS_POPUP | DS_SETFONT;
-    if (Has(d.style, res::dlgstyle::kModalFrame)) style |= DS_MODALFRAME;
-    if (Has(d.style, res::dlgstyle::kCaption)) style |= WS_CAPTION;
-    if (Has(d.style, res::dlgstyle::kSysMenu)) style |= WS_SYSMENU;
-    if (Has(d.style, res::dlgstyle::kMinimizeBox)) style |= WS_MINIMIZEBOX;
-    if (Has(d.style, res::dlgstyle::kCenter)) style |= DS_CENTER;
+    if (Has(d.style, res::dlgstyle::kModalFrame))
+        style |= DS_MODALFRAME;
+    if (Has(d.style, res::dlgstyle::kCaption))
+        style |= WS_CAPTION;
+    if (Has(d.style, res::dlgstyle::kSysMenu))
+        style |= WS_SYSMENU;
+    if (Has(d.style, res::dlgstyle::kMinimizeBox))
+        style |= WS_MINIMIZEBOX;
+    if (Has(d.style, res::dlgstyle::kCenter))
+        style |= DS_CENTER;
     return style;
 }
 
@@ -127,7 +132,7 @@ DialogTemplateBuffer::DialogTemplateBuffer(const res::DialogTemplate& d, std::ws
         Dword(static_cast<DWORD>(c.id));  // -1 for the unnamed labels, as IDC_STATIC
         Text(ControlClassName(c.kind));
         const bool startsEmpty = c.kind == res::ControlKind::Edit || c.kind == res::ControlKind::ComboBox
-            || c.kind == res::ControlKind::IpAddress;
+                                 || c.kind == res::ControlKind::IpAddress;
         Text(startsEmpty ? std::wstring() : Widen(c.caption));
         Word(0);  // no creation data
     }
@@ -141,13 +146,15 @@ void DialogTemplateBuffer::Dword(DWORD d)
 
 void DialogTemplateBuffer::Text(std::wstring_view text)
 {
-    for (wchar_t ch : text) Word(static_cast<WORD>(ch));
+    for (wchar_t ch : text)
+        Word(static_cast<WORD>(ch));
     Word(0);
 }
 
 void DialogTemplateBuffer::AlignDword()
 {
-    if (m_words.size() % 2 != 0) Word(0);
+    if (m_words.size() % 2 != 0)
+        Word(0);
 }
 
-} // namespace win32
+}  // namespace win32

@@ -43,4 +43,4 @@ private:
     std::vector<WORD> m_words;
 };
 
-} // namespace win32
+}  // namespace win32

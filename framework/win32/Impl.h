@@ -60,4 +60,4 @@ std::wstring DialogFontFace(std::string_view templateFace);
 // A programming error: the message goes to stderr and the process ends.
 [[noreturn]] void Fatal(const std::string& message);
 
-} // namespace win32
+}  // namespace win32

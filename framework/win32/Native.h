@@ -13,4 +13,3 @@
 HWND NativeWindow(const CWnd& wnd);
 // The dialog whose window `hwnd` is, or nullptr.
 CDialog* DialogOf(HWND hwnd);
-

@@ -17,7 +17,8 @@ constexpr INT_PTR kShellExecuteOk = 32;
 bool OpenWithShell(const CString& url)
 {
     const std::wstring wide = win32::Widen(url.Utf8());
-    const auto rc = reinterpret_cast<INT_PTR>(ShellExecuteW(nullptr, L"open", wide.c_str(), nullptr, nullptr, SW_SHOWNORMAL));
+    const auto rc = reinterpret_cast<INT_PTR>(
+        ShellExecuteW(nullptr, L"open", wide.c_str(), nullptr, nullptr, SW_SHOWNORMAL));
     return rc > kShellExecuteOk;
 }
 
@@ -36,15 +37,16 @@ bool IsFile(const CString& path)
 bool Unreserved(unsigned char c)
 {
     return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '.'
-        || c == '_' || c == '~' || c == '/' || c == ':';
+           || c == '_' || c == '~' || c == '/' || c == ':';
 }
 
-} // namespace
+}  // namespace
 
 void CWinApp::WinHelp(DWORD dwData)
 {
     const CString file = GetHelpFilePath();
-    if (!IsFile(file) || !Viewer()(HelpTopicUrl(file, dwData))) AfxMessageBox(ToCString(res::str::kMsgHelpFailed));
+    if (!IsFile(file) || !Viewer()(HelpTopicUrl(file, dwData)))
+        AfxMessageBox(ToCString(res::str::kMsgHelpFailed));
 }
 
 CString CWinApp::GetHelpFilePath() const
@@ -53,7 +55,8 @@ CString CWinApp::GetHelpFilePath() const
     path.resize(GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size())));
     const std::size_t dot = path.find_last_of(L'.');
     const std::size_t slash = path.find_last_of(L"\\/");
-    if (dot != std::wstring::npos && (slash == std::wstring::npos || dot > slash)) path.resize(dot);
+    if (dot != std::wstring::npos && (slash == std::wstring::npos || dot > slash))
+        path.resize(dot);
     return CString(win32::Narrow(path) + std::string(res::str::kHelpFileSuffix));
 }
 
@@ -80,6 +83,7 @@ void CWinApp::SetHelpViewer(HelpViewer viewer) { Viewer() = viewer ? std::move(v
 int AfxWinMain(int, char*[])
 {
     AfxWinInit();
-    if (CWinApp* app = AfxGetApp()) app->InitInstance();
+    if (CWinApp* app = AfxGetApp())
+        app->InitInstance();
     return 0;
 }

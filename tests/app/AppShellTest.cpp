@@ -56,16 +56,12 @@ TEST_P(InitInstanceRun, RunsTheConsoleModallyAndEndsWhenItCloses)
         wasMainWindow = theApp.m_pMainWnd == console;
         caption = Window(*console).windowTitle();
         switch (GetParam().how) {
-        case CloseBy::Escape:
-            PressKey(*console, Qt::Key_Escape);
-            break;
+        case CloseBy::Escape: PressKey(*console, Qt::Key_Escape); break;
         case CloseBy::EnterInDeviceAddress:
             console->GetDlgItem(IDC_ED_DEVICEADDR)->SetFocus();
             PressKey(*console, Qt::Key_Return);
             break;
-        case CloseBy::CloseBox:
-            Window(*console).close();
-            break;
+        case CloseBy::CloseBox: Window(*console).close(); break;
         }
     });
     poll.start(10);
@@ -184,7 +180,8 @@ TEST(HelpFile, IsTheExecutablesPathWithHtml)
 {
     const QFileInfo exe(QApplication::applicationFilePath());
     EXPECT_EQ(theApp.GetHelpFilePath(), exe.dir().filePath(QStringLiteral("app_tests.html")));
-    EXPECT_EQ(CWinApp::HelpTopicUrl("/opt/k/Kestrel.html", 0x20000 + 139), "file:///opt/k/Kestrel.html#topic-131211");
+    EXPECT_EQ(CWinApp::HelpTopicUrl("/opt/k/Kestrel.html", 0x20000 + 139),
+              "file:///opt/k/Kestrel.html#topic-131211");
     // Characters a URL cannot hold as they are travel percent-encoded and
     // come back as the same path.
     const QString odd = U("/opt/帮助 #1/Kestrel.html");
@@ -260,4 +257,4 @@ TEST(HelpFile, FallsBackToTheSharedDataFolder)
     EXPECT_EQ(asked[0].fragment(), QStringLiteral("topic-131211"));
 }
 
-} // namespace
+}  // namespace

@@ -143,7 +143,8 @@ TEST_F(Demo, ConsoleListsTheModuleAndGetsItsReplies)
         ASSERT_EQ(probe.Count(), 0) << probe.Last().text.toStdString();
     }
     ASSERT_EQ(console.m_bPortOpen, TRUE);
-    EXPECT_EQ(Text(console, IDC_ST_STATUS), QString::fromStdString(m_module.PortName()) + U(" 9600 8 无校验 1"));
+    EXPECT_EQ(Text(console, IDC_ST_STATUS),
+              QString::fromStdString(m_module.PortName()) + U(" 9600 8 无校验 1"));
 
     ASSERT_TRUE(PickFromList(Item<ComboBoxWidget>(console, IDC_CB_WRITEREG), 1));
     EXPECT_EQ(Text(console, IDC_ST_WRITEREGNAME), U("写入模块音量"));
@@ -233,9 +234,11 @@ TEST_P(DemoProgram, SignalEndsItAndTheSimulator)
         s << in.rdbuf();
         return s.str();
     };
-    const bool up = WaitFor([&] { return output().find("kestrel-demo: the simulated module answers on pts/")
-                                         != std::string::npos; },
-                            kProgramWait);
+    const bool up = WaitFor(
+        [&] {
+            return output().find("kestrel-demo: the simulated module answers on pts/") != std::string::npos;
+        },
+        kProgramWait);
     EXPECT_TRUE(up) << output();
     EXPECT_TRUE(Exists(link)) << link;
 
@@ -260,4 +263,4 @@ std::string SignalName(const testing::TestParamInfo<int>& info)
 
 INSTANTIATE_TEST_SUITE_P(Signals, DemoProgram, testing::Values(SIGINT, SIGTERM, SIGHUP), SignalName);
 
-} // namespace
+}  // namespace

@@ -28,18 +28,25 @@ TEST_P(CrcKnownAnswer, MatchesAndFillsSlot)
     EXPECT_EQ(slot, c.crc) << c.source;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Vectors, CrcKnownAnswer,
-    testing::Values(
-        // Modbus CRC-16 check value (CRC-16/MODBUS catalogue entry).
-        CrcCase{"CheckValue", "check value over ASCII 123456789",
-                {0x31, 0x32, 0x33, 0x34, 0x35, 0x36, 0x37, 0x38, 0x39}, 0x4B37},
-        CrcCase{"WriteRegister04", "write value 1 to register 04 of device 1", {0x01, 0x06, 0x00, 0x04, 0x00, 0x01},
-                0xCB09},
-        CrcCase{"ReadRegister01", "read 1 register from register 01 of device 1", {0x01, 0x03, 0x00, 0x01, 0x00, 0x01},
-                0xCAD5},
-        CrcCase{"EmptyBlock", "empty block is the initial value", {}, 0xFFFF}),
-    [](const testing::TestParamInfo<CrcCase>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Vectors, CrcKnownAnswer,
+                         testing::Values(
+                             // Modbus CRC-16 check value (CRC-16/MODBUS catalogue entry).
+                             CrcCase{"CheckValue",
+                                     "check value over ASCII 123456789",
+                                     {0x31, 0x32, 0x33, 0x34, 0x35, 0x36, 0x37, 0x38, 0x39},
+                                     0x4B37},
+                             CrcCase{"WriteRegister04",
+                                     "write value 1 to register 04 of device 1",
+                                     {0x01, 0x06, 0x00, 0x04, 0x00, 0x01},
+                                     0xCB09},
+                             CrcCase{"ReadRegister01",
+                                     "read 1 register from register 01 of device 1",
+                                     {0x01, 0x03, 0x00, 0x01, 0x00, 0x01},
+                                     0xCAD5},
+                             CrcCase{"EmptyBlock", "empty block is the initial value", {}, 0xFFFF}),
+                         [](const testing::TestParamInfo<CrcCase>& info) {
+                             return std::string(info.param.name);
+                         });
 
 TEST(CalcCrc16, NonPositiveLengthProcessesNothing)
 {
@@ -82,7 +89,7 @@ TEST(FormatHexBytes, RendersEveryByteAsTwoUpperDigitsAndABlank)
     EXPECT_EQ(FormatHexBytes(frame, 8), "01 06 00 04 00 01 09 CB ");
     const std::uint8_t lf = 0x0A, ff = 0xFF, high = 0x80;
     EXPECT_EQ(FormatHexBytes(&lf, 1), "0A ");
-    EXPECT_EQ(FormatHexBytes(&ff, 1), "FF ");   // never sign-extended
+    EXPECT_EQ(FormatHexBytes(&ff, 1), "FF ");  // never sign-extended
     EXPECT_EQ(FormatHexBytes(&high, 1), "80 ");
 }
 
@@ -93,4 +100,4 @@ TEST(FormatHexBytes, NonPositiveLengthGivesEmptyText)
     EXPECT_EQ(FormatHexBytes(&b, -1), "");  // a failed serial read
 }
 
-} // namespace
+}  // namespace

@@ -26,16 +26,25 @@ std::vector<FrameCase> WorkedFrames()
     const std::vector<int> two{0x05, 0x0A};
     return {
         {"write value 1 to register 04", V(BuildWriteRegisterFrame(1, 0x04, 1)), "01 06 00 04 00 01 09 CB "},
-        {"loop play, segment 1", V(BuildWriteRegisterFrame(1, frame::kCmdLoopPlay, 1)), "01 06 00 0B 00 01 39 C8 "},
-        {"play, segment 200", V(BuildWriteRegisterFrame(1, frame::kCmdPlay, 200)), "01 06 00 04 00 C8 C9 9D "},
+        {"loop play, segment 1", V(BuildWriteRegisterFrame(1, frame::kCmdLoopPlay, 1)),
+         "01 06 00 0B 00 01 39 C8 "},
+        {"play, segment 200", V(BuildWriteRegisterFrame(1, frame::kCmdPlay, 200)),
+         "01 06 00 04 00 C8 C9 9D "},
         {"write value 5 to register 01", V(BuildWriteRegisterFrame(1, 0x01, 5)), "01 06 00 01 00 05 18 09 "},
-        {"read 1 register from register 01", V(BuildReadRegistersFrame(1, 0x01, 1)), "01 03 00 01 00 01 D5 CA "},
-        {"read 4 registers from register 01", V(BuildReadRegistersFrame(1, 0x01, 4)), "01 03 00 01 00 04 15 C9 "},
-        {"read 16 registers from register 04", V(BuildReadRegistersFrame(1, 0x04, 0x10)), "01 03 00 04 00 10 05 C7 "},
-        {"write 05 and 0A from register 01", BuildWriteMultipleFrame(1, 0x01, 2, two), "01 10 00 01 00 02 04 00 05 00 0A A2 65 "},
-        {"write 0 registers from register 01", BuildWriteMultipleFrame(1, 0x01, 0, {}), "01 10 00 01 00 00 00 08 AC "},
-        {"write 1F FF from register 5", BuildWriteMultipleFrame(1, 5, 2, std::vector<int>{0x1F, 0xFF}), "01 10 00 05 00 02 04 00 1F 00 FF 42 16 "},
-        {"write 1234 to register 10 (decimal)", BuildWriteMultipleFrame(1, 10, 1, std::vector<int>{0x1234}), "01 10 00 0A 00 01 02 00 34 A7 2D "},
+        {"read 1 register from register 01", V(BuildReadRegistersFrame(1, 0x01, 1)),
+         "01 03 00 01 00 01 D5 CA "},
+        {"read 4 registers from register 01", V(BuildReadRegistersFrame(1, 0x01, 4)),
+         "01 03 00 01 00 04 15 C9 "},
+        {"read 16 registers from register 04", V(BuildReadRegistersFrame(1, 0x04, 0x10)),
+         "01 03 00 04 00 10 05 C7 "},
+        {"write 05 and 0A from register 01", BuildWriteMultipleFrame(1, 0x01, 2, two),
+         "01 10 00 01 00 02 04 00 05 00 0A A2 65 "},
+        {"write 0 registers from register 01", BuildWriteMultipleFrame(1, 0x01, 0, {}),
+         "01 10 00 01 00 00 00 08 AC "},
+        {"write 1F FF from register 5", BuildWriteMultipleFrame(1, 5, 2, std::vector<int>{0x1F, 0xFF}),
+         "01 10 00 05 00 02 04 00 1F 00 FF 42 16 "},
+        {"write 1234 to register 10 (decimal)", BuildWriteMultipleFrame(1, 10, 1, std::vector<int>{0x1234}),
+         "01 10 00 0A 00 01 02 00 34 A7 2D "},
         {"plain play, segment 1", V(BuildPlainFrame(1, frame::kCmdPlay, 1)), "F0 01 06 04 01 FC "},
         {"plain loop play, segment 1", V(BuildPlainFrame(1, frame::kCmdLoopPlay, 1)), "F0 01 06 0B 01 03 "},
         {"plain play, segment 200", V(BuildPlainFrame(1, frame::kCmdPlay, 200)), "F0 01 06 04 C8 C3 "},
@@ -113,13 +122,12 @@ TEST_P(WriteMultiple, LengthCountsDataAndCrc)
 
 INSTANTIATE_TEST_SUITE_P(
     Quantities, WriteMultiple,
-    testing::Values(
-        MultipleCase{"NoRegisters", 0, {7, 8}, 9, 0x00, 0x00},
-        MultipleCase{"ThreeRegistersTwoValues", 3, {0x01, 0x02}, 15, 0x03, 0x06},
-        MultipleCase{"TwoRegistersThreeValues", 2, {0x01, 0x02, 0x03}, 13, 0x02, 0x04},
-        MultipleCase{"ValuesKeepTheirLowByte", 2, {0x1234, -1}, 13, 0x02, 0x04},
-        MultipleCase{"QuantityByteWrapsAt128", 128, {}, 265, 0x80, 0x00},
-        MultipleCase{"CountByteIs400Mod256", 200, {1, 2, 3}, 409, 0xC8, 0x90}),
+    testing::Values(MultipleCase{"NoRegisters", 0, {7, 8}, 9, 0x00, 0x00},
+                    MultipleCase{"ThreeRegistersTwoValues", 3, {0x01, 0x02}, 15, 0x03, 0x06},
+                    MultipleCase{"TwoRegistersThreeValues", 2, {0x01, 0x02, 0x03}, 13, 0x02, 0x04},
+                    MultipleCase{"ValuesKeepTheirLowByte", 2, {0x1234, -1}, 13, 0x02, 0x04},
+                    MultipleCase{"QuantityByteWrapsAt128", 128, {}, 265, 0x80, 0x00},
+                    MultipleCase{"CountByteIs400Mod256", 200, {1, 2, 3}, 409, 0xC8, 0x90}),
     [](const testing::TestParamInfo<MultipleCase>& info) { return std::string(info.param.name); });
 
 TEST(WriteMultiple, NegativeQuantityBuildsNothing)
@@ -128,4 +136,4 @@ TEST(WriteMultiple, NegativeQuantityBuildsNothing)
     EXPECT_TRUE(BuildWriteMultipleFrame(1, 1, INT_MIN, {}).empty());
 }
 
-} // namespace
+}  // namespace

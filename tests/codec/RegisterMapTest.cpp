@@ -22,10 +22,10 @@ TEST(RegisterMap, WriteTableInListOrder)
     const auto t = WriteRegisterTable();
     EXPECT_EQ(Codes(t), (std::vector<std::string>{"01", "02", "03", "04", "05", "06", "07", "08", "09", "0A",
                                                   "0B", "0C", "0D", "0E", "0F", "10"}));
-    const std::vector<std::string> names{"内置播放模式", "写入模块音量", "写入模块EQ模式", "播放一段音频",
-                                         "音量增加", "音量减小", "下一曲", "上一曲", "暂停", "停止播放",
-                                         "循环播放一段语音", "停止循环播放", "485通讯开", "485通讯关",
-                                         "ID返回开", "ID返回关"};
+    const std::vector<std::string> names{"内置播放模式", "写入模块音量", "写入模块EQ模式",   "播放一段音频",
+                                         "音量增加",     "音量减小",     "下一曲",           "上一曲",
+                                         "暂停",         "停止播放",     "循环播放一段语音", "停止循环播放",
+                                         "485通讯开",    "485通讯关",    "ID返回开",         "ID返回关"};
     ASSERT_EQ(t.size(), names.size());
     for (std::size_t i = 0; i < t.size(); ++i) {
         EXPECT_EQ(t[i].name, names[i]);
@@ -46,12 +46,16 @@ TEST(RegisterMap, ReadTableInListOrder)
 
 TEST(RegisterMap, LookupIsExactAndCaseSensitive)
 {
-    struct Case { std::string_view code; const char* write; const char* read; };
+    struct Case {
+        std::string_view code;
+        const char* write;
+        const char* read;
+    };
     const Case cases[] = {
         {"0A", "停止播放", nullptr},
         {"0B", "循环播放一段语音", nullptr},
         {"04", "播放一段音频", "读取当前播放状态"},
-        {"05", "音量增加", nullptr},   // named for writing only
+        {"05", "音量增加", nullptr},  // named for writing only
         {"0a", nullptr, nullptr},
         {"A", nullptr, nullptr},
         {"1", nullptr, nullptr},
@@ -77,4 +81,4 @@ TEST(RegisterMap, LookupIsExactAndCaseSensitive)
     }
 }
 
-} // namespace
+}  // namespace

@@ -31,7 +31,8 @@ TEST(WriteMultipleFromText, BoxTextsToFrame)
         {"quantity 0 ignores tokens", "1", "1", "0", "1 2 3", "01 10 00 01 00 00 00 ", true},
         {"missing token is 0", "1", "1", "2", "1F", "01 10 00 01 00 02 04 00 1F 00 00 ", true},
         {"extra tokens unused", "1", "1", "1", "1 2 3", "01 10 00 01 00 01 02 00 01 ", true},
-        {"two blanks give an empty token", "1", "1", "3", "01  02", "01 10 00 01 00 03 06 00 01 00 00 00 02 ", true},
+        {"two blanks give an empty token", "1", "1", "3", "01  02", "01 10 00 01 00 03 06 00 01 00 00 00 02 ",
+         true},
         {"empty data box", "1", "1", "2", "", "01 10 00 01 00 02 04 00 00 00 00 ", true},
         {"0x prefix", "1", "1", "1", "0x1F", "01 10 00 01 00 01 02 00 1F ", true},
         {"minus one", "1", "1", "1", "-1", "01 10 00 01 00 01 02 00 FF ", true},
@@ -64,7 +65,8 @@ TEST(BatchFrameLines, ModbusAndPlainLines)
               "01 06 00 04 00 01 09 CB \r\n01 06 00 04 00 02 49 CA \r\n");
     EXPECT_EQ(BatchFrameLines(1, frame::kCmdLoopPlay, BatchKind::Plain, 1, 2),
               "F0 01 06 0B 01 03 \r\nF0 01 06 0B 02 04 \r\n");
-    EXPECT_EQ(BatchFrameLines(1, frame::kCmdPlay, BatchKind::Modbus, 200, 200), "01 06 00 04 00 C8 C9 9D \r\n");
+    EXPECT_EQ(BatchFrameLines(1, frame::kCmdPlay, BatchKind::Modbus, 200, 200),
+              "01 06 00 04 00 C8 C9 9D \r\n");
     EXPECT_EQ(BatchFrameLines(300, frame::kCmdPlay, BatchKind::Plain, 1, 1).substr(0, 6), "F0 2C ");
     // Segments -1, 0, 1 go out as FF, 00, 01.
     EXPECT_EQ(BatchFrameLines(1, frame::kCmdPlay, BatchKind::Plain, -1, 1),
@@ -76,7 +78,7 @@ TEST(BatchFrameLines, RangeLimits)
     const std::string full = BatchFrameLines(1, frame::kCmdPlay, BatchKind::Modbus, 0, 200);
     EXPECT_EQ(std::count(full.begin(), full.end(), '\n'), 201);
     EXPECT_TRUE(IsBatchRangeListable(1, 1000));
-    EXPECT_FALSE(IsBatchRangeListable(0, 1000));       // 1001 numbers
+    EXPECT_FALSE(IsBatchRangeListable(0, 1000));  // 1001 numbers
     EXPECT_FALSE(IsBatchRangeListable(5, 3));
     EXPECT_FALSE(IsBatchRangeListable(INT_MIN, 200));  // no overflow in the count
     EXPECT_FALSE(IsBatchRangeListable(INT_MIN, INT_MAX));
@@ -84,4 +86,4 @@ TEST(BatchFrameLines, RangeLimits)
     EXPECT_EQ(BatchFrameLines(1, frame::kCmdPlay, BatchKind::Plain, INT_MAX, INT_MAX).size(), 20u);
 }
 
-} // namespace
+}  // namespace

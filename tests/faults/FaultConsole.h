@@ -39,8 +39,7 @@ using consoletest::Hex;
 // the pause and a full 128-byte read.
 constexpr auto kCommandLimit = std::chrono::milliseconds(
     frame::kRtuRequestLen * link_cfg::kWriteTotalMultiplierMs + link_cfg::kWriteTotalConstantMs
-    + kReplyPauseMs + kReceiveBufferLen * link_cfg::kReadTotalMultiplierMs
-    + link_cfg::kReadTotalConstantMs);
+    + kReplyPauseMs + kReceiveBufferLen * link_cfg::kReadTotalMultiplierMs + link_cfg::kReadTotalConstantMs);
 // Room on top for a loaded or sanitized build; a hang is far beyond it.
 constexpr auto kSchedulingSlack = 600ms;
 constexpr auto kRequestWait = 2s;
@@ -109,4 +108,4 @@ protected:
     }
 };
 
-} // namespace faults
+}  // namespace faults

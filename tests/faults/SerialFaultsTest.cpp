@@ -19,7 +19,7 @@ namespace {
 
 const QString kWriteFiveToRegisterOne = "01 06 00 01 00 05 18 09 ";  // and the server's echo of it
 const QString kReadRegisterOne = "01 03 00 01 00 01 D5 CA ";
-const QString kRegisterOneHoldsFive = "01 03 02 00 05 78 47 ";     // the server's answer to it
+const QString kRegisterOneHoldsFive = "01 03 02 00 05 78 47 ";  // the server's answer to it
 
 // Opens a pty end raw, the way a device drives its side of the line.
 int OpenRawEnd(const std::string& path)
@@ -194,7 +194,9 @@ TEST_P(FarEndVanishes, CommandEndsWithWhatArrivedAndTheConsoleKeepsWorking)
 INSTANTIATE_TEST_SUITE_P(Faults, FarEndVanishes,
                          testing::Values(VanishRow{"CablePulled", Vanish::CablePulled},
                                          VanishRow{"DeviceDied", Vanish::DeviceDied}),
-                         [](const testing::TestParamInfo<VanishRow>& info) { return std::string(info.param.name); });
+                         [](const testing::TestParamInfo<VanishRow>& info) {
+                             return std::string(info.param.name);
+                         });
 
 // ---- The far end floods the port ----
 
@@ -296,5 +298,5 @@ TEST_F(FaultConsole, TwentyClosesAndReopensKeepTheStateAndTheLine)
     EXPECT_EQ(peer.Requests().size(), 1u) << "nothing else reached the line";
 }
 
-} // namespace
-} // namespace faults
+}  // namespace
+}  // namespace faults

@@ -79,5 +79,5 @@ TEST_F(ScriptedSession, EveryCommandOnceThenEscape)
     EXPECT_EQ(server.Requests().size(), 3u);
 }
 
-} // namespace
-} // namespace faults
+}  // namespace
+}  // namespace faults

@@ -80,5 +80,5 @@ TEST_F(TcpFaults, ThousandConnectPressesLeakNoDescriptor)
     EXPECT_EQ(accepted, kPresses) << "every press made one connection";
 }
 
-} // namespace
-} // namespace faults
+}  // namespace
+}  // namespace faults

@@ -32,9 +32,16 @@ TEST(PortOrder, DigitRunsCompareAsNumbers)
 {
     // Each pair in natural order: a before b, never b before a.
     const OrderCase cases[] = {
-        {"ttyUSB2", "ttyUSB10"}, {"ttyS9", "ttyS10"},   {"ttyACM0", "ttyS0"}, {"ttyS1", "ttyS1a"},
-        {"tty", "tty0"},         {"ttyS01", "ttyS2"},   {"ttyS1", "ttyS01"},  {"ttyUSB1", "ttyUSB1x2"},
-        {"ttyKT99x9a", "ttyKT99x10a"}, {"ttyKT99x0a", "ttyKT99x0b"},
+        {"ttyUSB2", "ttyUSB10"},
+        {"ttyS9", "ttyS10"},
+        {"ttyACM0", "ttyS0"},
+        {"ttyS1", "ttyS1a"},
+        {"tty", "tty0"},
+        {"ttyS01", "ttyS2"},
+        {"ttyS1", "ttyS01"},
+        {"ttyUSB1", "ttyUSB1x2"},
+        {"ttyKT99x9a", "ttyKT99x10a"},
+        {"ttyKT99x0a", "ttyKT99x0b"},
         {"ttyS99999999999999999998", "ttyS99999999999999999999"},
     };
     for (const OrderCase& c : cases) {
@@ -44,11 +51,13 @@ TEST(PortOrder, DigitRunsCompareAsNumbers)
     EXPECT_FALSE(NaturalLess("ttyS3", "ttyS3"));
 }
 
-constexpr const char* kNeedsDevLinks = "needs root: only links in /dev are listed, and only root may make them";
+constexpr const char* kNeedsDevLinks =
+    "needs root: only links in /dev are listed, and only root may make them";
 
 TEST(PortList, SortedWithoutDuplicates)
 {
-    if (!PtyPair::CanLinkInDev()) GTEST_SKIP() << kNeedsDevLinks;
+    if (!PtyPair::CanLinkInDev())
+        GTEST_SKIP() << kNeedsDevLinks;
     PtyPair first(PtyPair::Links::InDev);
     PtyPair second(PtyPair::Links::InDev);
     const std::vector<std::string> names = ListComPortCandidates();
@@ -59,7 +68,8 @@ TEST(PortList, SortedWithoutDuplicates)
 
 TEST(PortList, VirtualNullModemEndsComeAndGo)
 {
-    if (!PtyPair::CanLinkInDev()) GTEST_SKIP() << kNeedsDevLinks;
+    if (!PtyPair::CanLinkInDev())
+        GTEST_SKIP() << kNeedsDevLinks;
     std::string a;
     std::string b;
     {
@@ -78,21 +88,24 @@ TEST(PortList, VirtualNullModemEndsComeAndGo)
 // are not serial ports.
 TEST(PortList, OtherLinksInDevAreNotListed)
 {
-    if (!PtyPair::CanLinkInDev()) GTEST_SKIP() << kNeedsDevLinks;
+    if (!PtyPair::CanLinkInDev())
+        GTEST_SKIP() << kNeedsDevLinks;
     const std::string stem = "ttyKT" + std::to_string(getpid());
     const std::vector<std::pair<std::string, std::string>> links = {
-        {stem + "null", "/dev/null"},          // a character device, not a tty
-        {stem + "gone", "/dev/pts/999999"},    // dangling
-        {stem + "ptmx", "/dev/pts/ptmx"},      // the multiplexer, not a terminal
-        {stem + "self", "/proc/self/fd/0"},    // as /dev/stdin is
+        {stem + "null", "/dev/null"},        // a character device, not a tty
+        {stem + "gone", "/dev/pts/999999"},  // dangling
+        {stem + "ptmx", "/dev/pts/ptmx"},    // the multiplexer, not a terminal
+        {stem + "self", "/proc/self/fd/0"},  // as /dev/stdin is
     };
     for (const auto& [name, target] : links) {
         const std::string path = "/dev/" + name;
         unlink(path.c_str());
         ASSERT_EQ(symlink(target.c_str(), path.c_str()), 0) << path;
     }
-    for (const auto& [name, target] : links) EXPECT_FALSE(Listed(name)) << name << " -> " << target;
-    for (const auto& [name, target] : links) unlink(("/dev/" + name).c_str());
+    for (const auto& [name, target] : links)
+        EXPECT_FALSE(Listed(name)) << name << " -> " << target;
+    for (const auto& [name, target] : links)
+        unlink(("/dev/" + name).c_str());
 }
 
 TEST(PortProbe, AnswersOnlyForAFreeTerminal)
@@ -131,4 +144,4 @@ TEST(PortProbe, PathIsTheNameUnderDev)
     EXPECT_EQ(ComPortPath("ttyKT1x0a"), "/dev/ttyKT1x0a");
 }
 
-} // namespace
+}  // namespace

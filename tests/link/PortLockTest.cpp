@@ -1,9 +1,9 @@
 // Lock files of the UUCP convention: a port another program has locked is
 // neither listed nor opened, a stale lock is taken over, ours is written at
 // open and removed at close, and a folder that takes no lock is no obstacle.
+#include "link/PortLock.h"
 #include "link/ChildProcess.h"
 #include "link/LinkUtil.h"
-#include "link/PortLock.h"
 #include "tests/support/NormalUser.h"
 #include "tests/support/PtyPair.h"
 
@@ -46,12 +46,9 @@ INSTANTIATE_TEST_SUITE_P(
                     OwnerCase{"Minicom", "     12345 minicom tech\n", 12345},
                     OwnerCase{"QtLockFile", "12345\nkestrel\nbench-pc\n", 12345},
                     OwnerCase{"NoLineEnd", "12345", 12345},
-                    OwnerCase{"LargestPid", "2147483647\n", 2147483647},
-                    OwnerCase{"Empty", "", -1},
-                    OwnerCase{"NoNumber", "minicom\n", -1},
-                    OwnerCase{"NumberOnSecondLine", "\n12345\n", -1},
-                    OwnerCase{"Zero", "         0\n", -1},
-                    OwnerCase{"Negative", "-12345\n", -1},
+                    OwnerCase{"LargestPid", "2147483647\n", 2147483647}, OwnerCase{"Empty", "", -1},
+                    OwnerCase{"NoNumber", "minicom\n", -1}, OwnerCase{"NumberOnSecondLine", "\n12345\n", -1},
+                    OwnerCase{"Zero", "         0\n", -1}, OwnerCase{"Negative", "-12345\n", -1},
                     OwnerCase{"PastThePidRange", "99999999999999999999\n", -1}),
     [](const testing::TestParamInfo<OwnerCase>& info) { return std::string(info.param.name); });
 
@@ -69,7 +66,8 @@ TEST(LockName, IsTheDevicesNameInTheLockFolder)
 pid_t DeadPid()
 {
     ChildProcess child;
-    if (!child.Start({"true"})) return -1;
+    if (!child.Start({"true"}))
+        return -1;
     const pid_t pid = child.Pid();
     child.WaitForExit(std::chrono::milliseconds(5000));
     return pid;
@@ -85,7 +83,7 @@ std::string ReadFile(const std::string& path)
 
 bool Exists(const std::string& path)
 {
-    struct stat st{};
+    struct stat st {};
     return lstat(path.c_str(), &st) == 0;
 }
 
@@ -134,7 +132,8 @@ protected:
     }
     void Plant(const std::string& content)
     {
-        for (const std::string& lock : Locks()) std::ofstream(lock) << content;
+        for (const std::string& lock : Locks())
+            std::ofstream(lock) << content;
     }
 
     PtyPair m_pair;
@@ -151,7 +150,8 @@ TEST_P(PortLocks, LiveLockOfAnotherProcessHoldsThePort)
     EXPECT_EQ(ProbeComPort(m_pair.NameA()), 0);
     EXPECT_EQ(OpenComPort(m_pair.PathA().c_str(), 9600, link_cfg::kParityNone), 0);
     EXPECT_FALSE(IsComPortOpen());
-    for (const std::string& lock : Locks()) EXPECT_EQ(ReadFile(lock), content) << "the other's lock stays";
+    for (const std::string& lock : Locks())
+        EXPECT_EQ(ReadFile(lock), content) << "the other's lock stays";
     sleeper.Kill();
 }
 
@@ -169,7 +169,9 @@ TEST_P(PortLocks, StaleLockIsTakenOver)
 }
 
 INSTANTIATE_TEST_SUITE_P(Forms, PortLocks, testing::ValuesIn(kForms),
-                         [](const testing::TestParamInfo<FormCase>& info) { return std::string(info.param.name); });
+                         [](const testing::TestParamInfo<FormCase>& info) {
+                             return std::string(info.param.name);
+                         });
 
 using OwnLock = PortLocks;
 
@@ -178,7 +180,8 @@ TEST_F(OwnLock, WrittenAtOpenRemovedAtCloseAndReopen)
     const std::string lock = portlock::PathFor(m_pair.PathA());
     ASSERT_EQ(OpenComPort(m_pair.PathA().c_str(), 9600, link_cfg::kParityNone), 1);
     EXPECT_EQ(ReadFile(lock), Hdb(getpid()));
-    ASSERT_EQ(OpenComPort(m_pair.PathA().c_str(), 19200, link_cfg::kParityNone), 1) << "a reopen takes it again";
+    ASSERT_EQ(OpenComPort(m_pair.PathA().c_str(), 19200, link_cfg::kParityNone), 1)
+        << "a reopen takes it again";
     EXPECT_EQ(ReadFile(lock), Hdb(getpid()));
     CloseComPort();
     EXPECT_FALSE(Exists(lock));
@@ -204,28 +207,38 @@ TEST_F(OwnLock, FolderThatTakesNoLock)
     // and, to a normal user, belongs to another user.
     const std::string empty = m_folder + "/read-only";
     const std::string locked = m_folder + "/read-only-locked";
-    for (const std::string& dir : {empty, locked}) ASSERT_EQ(mkdir(dir.c_str(), 0755), 0);
+    for (const std::string& dir : {empty, locked})
+        ASSERT_EQ(mkdir(dir.c_str(), 0755), 0);
     portlock::SetFolder(locked);
     Plant(Hdb(1));
-    for (const std::string& dir : {empty, locked}) ASSERT_EQ(chmod(dir.c_str(), 0555), 0);
+    for (const std::string& dir : {empty, locked})
+        ASSERT_EQ(chmod(dir.c_str(), 0555), 0);
     ASSERT_EQ(chmod(m_folder.c_str(), 0755), 0);
 
     portlock::SetFolder(empty);
-    EXPECT_EQ(testsupport::AsNormalUser({m_pair.PathA()}, [&]() -> std::string {
-        if (access(empty.c_str(), W_OK) == 0) return empty + " is writable";
-        if (OpenComPort(m_pair.PathA().c_str(), 9600, link_cfg::kParityNone) != 1)
-            return "not opened with an unwritable lock folder";
-        CloseComPort();
-        return "";
-    }), "");
+    EXPECT_EQ(testsupport::AsNormalUser(
+                  {m_pair.PathA()},
+                  [&]() -> std::string {
+                      if (access(empty.c_str(), W_OK) == 0)
+                          return empty + " is writable";
+                      if (OpenComPort(m_pair.PathA().c_str(), 9600, link_cfg::kParityNone) != 1)
+                          return "not opened with an unwritable lock folder";
+                      CloseComPort();
+                      return "";
+                  }),
+              "");
 
     portlock::SetFolder(locked);
-    EXPECT_EQ(testsupport::AsNormalUser({m_pair.PathA()}, [&]() -> std::string {
-        if (ProbeComPort(m_pair.NameA()) != 0) return "probed free despite a live lock";
-        if (OpenComPort(m_pair.PathA().c_str(), 9600, link_cfg::kParityNone) != 0)
-            return "opened despite the live lock of another user's process";
-        return "";
-    }), "");
+    EXPECT_EQ(testsupport::AsNormalUser(
+                  {m_pair.PathA()},
+                  [&]() -> std::string {
+                      if (ProbeComPort(m_pair.NameA()) != 0)
+                          return "probed free despite a live lock";
+                      if (OpenComPort(m_pair.PathA().c_str(), 9600, link_cfg::kParityNone) != 0)
+                          return "opened despite the live lock of another user's process";
+                      return "";
+                  }),
+              "");
 }
 
-} // namespace
+}  // namespace

@@ -57,7 +57,8 @@ public:
     explicit SideDoor(const std::string& path) : m_fd(open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK)) {}
     ~SideDoor()
     {
-        if (m_fd >= 0) close(m_fd);
+        if (m_fd >= 0)
+            close(m_fd);
     }
     int fd() const { return m_fd; }
 
@@ -126,7 +127,8 @@ TEST_F(SerialLink, FullReadReturnsAsSoonAsTheBytesAreThere)
     // 256 bytes, every value once: the read of 128 fills without waiting,
     // the rest waits at the front of the next read.
     Bytes all(256);
-    for (std::size_t i = 0; i < all.size(); ++i) all[i] = static_cast<std::uint8_t>(0x80 + i);
+    for (std::size_t i = 0; i < all.size(); ++i)
+        all[i] = static_cast<std::uint8_t>(0x80 + i);
     PtyPair pair;
     ModbusPeerOptions options;
     options.rawReply = all;
@@ -209,8 +211,9 @@ TEST_F(SerialLink, ReadTimeoutAccuracyOverFiftyReads)
     std::sort(errorsMs.begin(), errorsMs.end());
     const double median = errorsMs[kSamples / 2];
     const double worst = errorsMs.back();
-    std::printf("read time-out error over %d reads of 128 bytes: min %.3f ms, median %.3f ms, worst %.3f ms\n",
-                kSamples, errorsMs.front(), median, worst);
+    std::printf(
+        "read time-out error over %d reads of 128 bytes: min %.3f ms, median %.3f ms, worst %.3f ms\n",
+        kSamples, errorsMs.front(), median, worst);
     RecordProperty("median_error_us", static_cast<int>(median * 1000));
     RecordProperty("worst_error_us", static_cast<int>(worst * 1000));
     EXPECT_GE(errorsMs.front(), 0.0) << "a read never ends before its time-out";
@@ -348,7 +351,9 @@ TEST_P(LineSettings, RawEightNOneAtTheGivenRate)
 // The console's rates, and rates without a Bxxx constant.
 INSTANTIATE_TEST_SUITE_P(SerialLink, LineSettings,
                          ::testing::Values(4800, 9600, 14400, 19200, 38400, 57600, 115200, 250000),
-                         [](const testing::TestParamInfo<int>& info) { return "Baud" + std::to_string(info.param); });
+                         [](const testing::TestParamInfo<int>& info) {
+                             return "Baud" + std::to_string(info.param);
+                         });
 
 TEST_F(SerialLink, HeldPortIsExclusive)
 {
@@ -420,4 +425,4 @@ TEST_F(SerialLink, FarEndVanishingFailsCleanlyAndAFreshPairWorks)
     EXPECT_EQ(peer.Register(1), 7);
 }
 
-} // namespace
+}  // namespace

@@ -39,7 +39,8 @@ class SerialLink : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        if (const std::string why = WinePeer::Unavailable(); !why.empty()) GTEST_SKIP() << why;
+        if (const std::string why = WinePeer::Unavailable(); !why.empty())
+            GTEST_SKIP() << why;
         CloseComPort();
     }
     void TearDown() override { CloseComPort(); }
@@ -86,7 +87,8 @@ TEST_F(SerialLink, ReadRequestGetsThePeersReplyIntact)
 
     ASSERT_TRUE(peer.WaitForRequests(1, 1000));
     EXPECT_EQ(peer.Requests()[0], Bytes(request.begin(), request.end()));
-    EXPECT_EQ(Bytes(buf.begin(), buf.begin() + std::max(n, 0)), ReadRegistersReply(1, {0x0D0A, 0x1113, 0xFF03}));
+    EXPECT_EQ(Bytes(buf.begin(), buf.begin() + std::max(n, 0)),
+              ReadRegistersReply(1, {0x0D0A, 0x1113, 0xFF03}));
 }
 
 TEST_F(SerialLink, WriteIsEchoedAndTheReadEndsAfterItsTimeout)
@@ -117,7 +119,8 @@ TEST_F(SerialLink, FullReadReturnsAsSoonAsTheBytesAreThere)
     // 256 bytes, every value once: the read of 128 fills without waiting,
     // the rest waits at the front of the next read.
     Bytes all(256);
-    for (std::size_t i = 0; i < all.size(); ++i) all[i] = static_cast<std::uint8_t>(0x80 + i);
+    for (std::size_t i = 0; i < all.size(); ++i)
+        all[i] = static_cast<std::uint8_t>(0x80 + i);
     char hex[3];
     std::string raw = "raw=";
     for (std::uint8_t b : all) {
@@ -185,8 +188,9 @@ TEST_F(SerialLink, SilenceReadsAsZeroAfterTheReadTimeout)
         errorsMs.push_back(Ms(Clock::now() - start) - Ms(kReadTimeout128));
     }
     std::sort(errorsMs.begin(), errorsMs.end());
-    std::printf("read time-out error over %d reads of 128 bytes: min %.3f ms, median %.3f ms, worst %.3f ms\n",
-                kSamples, errorsMs.front(), errorsMs[kSamples / 2], errorsMs.back());
+    std::printf(
+        "read time-out error over %d reads of 128 bytes: min %.3f ms, median %.3f ms, worst %.3f ms\n",
+        kSamples, errorsMs.front(), errorsMs[kSamples / 2], errorsMs.back());
     EXPECT_GE(errorsMs.front(), 0.0) << "a read never ends before its time-out";
     EXPECT_LT(errorsMs.back(), Ms(kLateSlack));
     EXPECT_TRUE(AllAre(buf, 0, 0xAA));
@@ -295,7 +299,8 @@ TEST_P(LineSettings, EightDataBitsOneStopBitAtTheGivenRate)
     ASSERT_EQ(OpenComPort(peer.Path().c_str(), c.baud, c.parity), 1);
     const HANDLE side =
         CreateFileA(peer.Path().c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (side == INVALID_HANDLE_VALUE) GTEST_SKIP() << "the held port is exclusive here: nothing reads its settings";
+    if (side == INVALID_HANDLE_VALUE)
+        GTEST_SKIP() << "the held port is exclusive here: nothing reads its settings";
     DCB dcb{};
     dcb.DCBlength = sizeof dcb;
     const BOOL read = GetCommState(side, &dcb);
@@ -315,13 +320,15 @@ TEST_P(LineSettings, EightDataBitsOneStopBitAtTheGivenRate)
 
 constexpr const char* kWineNoCustomRate =
     "Wine sets a rate without a termios constant through a custom divisor, which a pseudo-terminal lacks";
-constexpr const char* kPtyNoParity = "a pseudo-terminal drops parity, and Wine reports the setting as applied";
+constexpr const char* kPtyNoParity =
+    "a pseudo-terminal drops parity, and Wine reports the setting as applied";
 
 // The console's rates and parities.
 INSTANTIATE_TEST_SUITE_P(SerialLink, LineSettings,
                          ::testing::Values(LineCase{4800, link_cfg::kParityNone, NOPARITY},
                                            LineCase{9600, link_cfg::kParityNone, NOPARITY},
-                                           LineCase{14400, link_cfg::kParityNone, NOPARITY, kWineNoCustomRate},
+                                           LineCase{14400, link_cfg::kParityNone, NOPARITY,
+                                                    kWineNoCustomRate},
                                            LineCase{19200, link_cfg::kParityNone, NOPARITY},
                                            LineCase{38400, link_cfg::kParityNone, NOPARITY},
                                            LineCase{57600, link_cfg::kParityNone, NOPARITY},
@@ -348,7 +355,8 @@ TEST_F(SerialLink, ProbeAnswersForThePortsThatOpen)
 
 TEST_F(SerialLink, HeldPortProbesZero)
 {
-    if (RunningUnderWine()) GTEST_SKIP() << kWineSharesPorts;
+    if (RunningUnderWine())
+        GTEST_SKIP() << kWineSharesPorts;
     WinePeer peer;
     ASSERT_EQ(OpenComPort(peer.Path().c_str(), 9600, link_cfg::kParityNone), 1);
     EXPECT_EQ(ProbeComPort(peer.PortName()), 0) << "this process holds it";
@@ -380,4 +388,4 @@ TEST_F(SerialLink, FarEndVanishingFailsCleanlyAndAFreshPairWorks)
     EXPECT_EQ(fresh.Register(1), 7);
 }
 
-} // namespace
+}  // namespace

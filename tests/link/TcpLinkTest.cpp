@@ -12,7 +12,6 @@
 #include <string>
 #include <vector>
 
-
 namespace {
 
 using namespace std::chrono_literals;
@@ -25,7 +24,8 @@ using testsupport::LoopbackListener;
 int OpenDescriptorCount()
 {
     int n = 0;
-    for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator("/proc/self/fd")) ++n;
+    for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator("/proc/self/fd"))
+        ++n;
     return n;
 }
 
@@ -57,17 +57,19 @@ struct PortTextCase {
 TEST(TcpPortText, ReadsLikeAtoiReducedTo16Bits)
 {
     const PortTextCase cases[] = {
-        {"502", 502},         {"80000", kWrappedPort}, {"65535", 65535},  {"65536", 0},
-        {"  +8080x", 8080},   {"-1", 65535},           {"", 0},           {"abc", 0},
-        {"0x50", 0},          {"99999999999", 65535},  {"1 2", 1},        {"+-5", 0},
+        {"502", 502},       {"80000", kWrappedPort}, {"65535", 65535}, {"65536", 0},
+        {"  +8080x", 8080}, {"-1", 65535},           {"", 0},          {"abc", 0},
+        {"0x50", 0},        {"99999999999", 65535},  {"1 2", 1},       {"+-5", 0},
     };
-    for (const PortTextCase& c : cases) EXPECT_EQ(TcpPortFromText(c.text), c.port) << '"' << c.text << '"';
+    for (const PortTextCase& c : cases)
+        EXPECT_EQ(TcpPortFromText(c.text), c.port) << '"' << c.text << '"';
 }
 
 TEST_F(TcpLink, PortText80000ReachesPort14464)
 {
     LoopbackListener l(LoopbackListener::Accepting, kWrappedPort);
-    if (!l.Ok()) GTEST_SKIP() << "port 14464 is in use on this machine";
+    if (!l.Ok())
+        GTEST_SKIP() << "port 14464 is in use on this machine";
     EXPECT_EQ(TcpConnect(kLoopback, "80000"), 1);
     EXPECT_TRUE(l.AcceptOne(1s));
 }
@@ -91,13 +93,13 @@ TEST_F(TcpLink, AddressTextReadsLikeInetAddr)
     LoopbackListener l;
     ASSERT_TRUE(l.Ok());
     const AddressCase cases[] = {
-        {"127.0.0.1", 1},   {"127.1", 1},      {"0x7f.0.0.1", 1}, {"2130706433", 1},
-        {"", 0},            {"abc", 0},        {"127.0.0.1x", 0}, {"127.0.0.256", 0},
-        {"127.0.0.1.1", 0}, {"localhost", 0},
+        {"127.0.0.1", 1}, {"127.1", 1},      {"0x7f.0.0.1", 1},  {"2130706433", 1},  {"", 0},
+        {"abc", 0},       {"127.0.0.1x", 0}, {"127.0.0.256", 0}, {"127.0.0.1.1", 0}, {"localhost", 0},
     };
     for (const AddressCase& c : cases) {
         EXPECT_EQ(TcpConnect(c.text, l.PortText()), c.result) << '"' << c.text << '"';
-        if (c.result == 1) l.AcceptOne(1s);
+        if (c.result == 1)
+            l.AcceptOne(1s);
     }
 }
 
@@ -150,4 +152,4 @@ TEST_F(TcpLink, CloseReleasesTheSocketOnce)
     EXPECT_EQ(TcpClose(), -1) << "a second close touches no other descriptor";
 }
 
-} // namespace
+}  // namespace

@@ -29,7 +29,8 @@ bool PeerClosed(SOCKET s, std::chrono::milliseconds wait)
     FD_ZERO(&readable);
     FD_SET(s, &readable);
     timeval tv{static_cast<long>(wait.count() / 1000), static_cast<long>(wait.count() % 1000) * 1000};
-    if (select(0, &readable, nullptr, nullptr, &tv) <= 0) return false;
+    if (select(0, &readable, nullptr, nullptr, &tv) <= 0)
+        return false;
     char byte;
     return recv(s, &byte, 1, 0) <= 0;
 }
@@ -85,14 +86,16 @@ TEST_F(TcpLink, PortTextReadsLikeAtoi)
     };
     for (const PortTextCase& c : cases) {
         EXPECT_EQ(TcpConnect(kLoopback, c.text), c.result) << c.name << ": \"" << c.text << '"';
-        if (c.result == 1) l.AcceptOne(1s);
+        if (c.result == 1)
+            l.AcceptOne(1s);
     }
 }
 
 TEST_F(TcpLink, PortText80000ReachesPort14464)
 {
     Listener l(kWrappedPort);
-    if (!l.Ok()) GTEST_SKIP() << "port 14464 is in use on this machine";
+    if (!l.Ok())
+        GTEST_SKIP() << "port 14464 is in use on this machine";
     EXPECT_EQ(TcpConnect(kLoopback, "80000"), 1);
     EXPECT_TRUE(l.AcceptOne(1s));
 }
@@ -108,12 +111,13 @@ TEST_F(TcpLink, AddressTextReadsLikeInetAddr)
     Listener l;
     ASSERT_TRUE(l.Ok());
     const AddressCase cases[] = {
-        {"127.0.0.1", 1}, {"2130706433", 1}, {"", 0},         {"abc", 0},
+        {"127.0.0.1", 1},   {"2130706433", 1},  {"", 0},          {"abc", 0},
         {"127.0.0.256", 0}, {"127.0.0.1.1", 0}, {"localhost", 0},
     };
     for (const AddressCase& c : cases) {
         EXPECT_EQ(TcpConnect(c.text, l.PortText()), c.result) << '"' << c.text << '"';
-        if (c.result == 1) l.AcceptOne(1s);
+        if (c.result == 1)
+            l.AcceptOne(1s);
     }
 }
 
@@ -124,7 +128,8 @@ TEST_F(TcpLink, UnansweredHandshakeEndsAfterTheTimeout)
 {
     Listener l(0, 0);
     ASSERT_TRUE(l.Ok());
-    if (!l.FillBacklog()) GTEST_SKIP() << "this stack answers every handshake: no black hole on loopback";
+    if (!l.FillBacklog())
+        GTEST_SKIP() << "this stack answers every handshake: no black hole on loopback";
 
     const auto start = Clock::now();
     const int result = TcpConnect(kLoopback, l.PortText());
@@ -162,4 +167,4 @@ TEST_F(TcpLink, CloseReleasesTheSocketOnce)
     EXPECT_EQ(TcpClose(), SOCKET_ERROR) << "a second close touches nothing";
 }
 
-} // namespace
+}  // namespace

@@ -41,7 +41,8 @@ protected:
         const int fd = open(m_log.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
         ASSERT_GE(fd, 0);
         std::string error;
-        const bool started = m_sim.Start({KESTREL_SIM_EXE, "--device", m_pair.PathB()}, {.stdoutFd = fd, .stderrFd = fd}, &error);
+        const bool started = m_sim.Start({KESTREL_SIM_EXE, "--device", m_pair.PathB()},
+                                         {.stdoutFd = fd, .stderrFd = fd}, &error);
         close(fd);
         ASSERT_TRUE(started) << error;
         m_sim.WaitUntil([this] { return Log().find("slave 1 on") != std::string::npos; },
@@ -69,7 +70,8 @@ protected:
     // Sends a frame and returns what came back within one 128-byte read.
     Bytes Exchange(const Bytes& request)
     {
-        EXPECT_EQ(ComWrite(request.data(), static_cast<int>(request.size())), static_cast<int>(request.size()));
+        EXPECT_EQ(ComWrite(request.data(), static_cast<int>(request.size())),
+                  static_cast<int>(request.size()));
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
         Bytes reply(128);
         const int n = ComRead(reply.data(), static_cast<int>(reply.size()));
@@ -90,7 +92,8 @@ TEST_F(Simulator, RepliesAreTheStandardOnesAndStateFollowsWrites)
     const Bytes setVolume = Frame(BuildWriteRegisterFrame(1, 0x02, 7));
     EXPECT_EQ(HexText(Exchange(setVolume)), HexText(setVolume));
     // 03: address, function, byte count, the value, CRC.
-    EXPECT_EQ(HexText(Exchange(Frame(BuildReadRegistersFrame(1, 0x02, 1)))), HexText(WithCrc({0x01, 0x03, 0x02, 0x00, 0x07})));
+    EXPECT_EQ(HexText(Exchange(Frame(BuildReadRegistersFrame(1, 0x02, 1)))),
+              HexText(WithCrc({0x01, 0x03, 0x02, 0x00, 0x07})));
     // 10: address, function, first register, quantity, CRC.
     const std::vector<int> values{0x03, 0x02};
     EXPECT_EQ(HexText(Exchange(BuildWriteMultipleFrame(1, 0x01, 2, values))),
@@ -101,7 +104,8 @@ TEST_F(Simulator, RepliesAreTheStandardOnesAndStateFollowsWrites)
     EXPECT_EQ(HexText(Exchange(Frame(BuildReadRegistersFrame(1, 0x01, 4)))),
               HexText(WithCrc({0x01, 0x03, 0x08, 0x00, 0x03, 0x00, 0x03, 0x00, 0x00, 0x00, 0x01})));
     Exchange(Frame(BuildWriteRegisterFrame(1, 0x0A, 0)));
-    EXPECT_EQ(HexText(Exchange(Frame(BuildReadRegistersFrame(1, 0x04, 1)))), HexText(WithCrc({0x01, 0x03, 0x02, 0x00, 0x00})));
+    EXPECT_EQ(HexText(Exchange(Frame(BuildReadRegistersFrame(1, 0x04, 1)))),
+              HexText(WithCrc({0x01, 0x03, 0x02, 0x00, 0x00})));
 
     const std::string log = Log();
     EXPECT_NE(log.find("<- 01 06 00 02 00 07 69 C8 "), std::string::npos) << log;
@@ -115,7 +119,8 @@ TEST_F(Simulator, SilentForBadCrcAndOtherSlaves)
     EXPECT_TRUE(Exchange(badCrc).empty());
     EXPECT_TRUE(Exchange(Frame(BuildWriteRegisterFrame(2, 0x02, 9))).empty());
     // Neither changed the volume, and the module still answers afterwards.
-    EXPECT_EQ(HexText(Exchange(Frame(BuildReadRegistersFrame(1, 0x02, 1)))), HexText(WithCrc({0x01, 0x03, 0x02, 0x00, 0x14})));
+    EXPECT_EQ(HexText(Exchange(Frame(BuildReadRegistersFrame(1, 0x02, 1)))),
+              HexText(WithCrc({0x01, 0x03, 0x02, 0x00, 0x14})));
 }
 
 std::size_t Count(const std::string& text, const std::string& what)
@@ -154,7 +159,8 @@ void PrintTo(const SplitCase& c, std::ostream* os) { *os << c.name; }
 Bytes Joined(std::initializer_list<Bytes> parts)
 {
     Bytes all;
-    for (const Bytes& p : parts) all.insert(all.end(), p.begin(), p.end());
+    for (const Bytes& p : parts)
+        all.insert(all.end(), p.begin(), p.end());
     return all;
 }
 
@@ -162,14 +168,19 @@ const Bytes kWriteForTwo = Frame(BuildWriteRegisterFrame(2, 0x02, 9));
 const Bytes kReadForOne = Frame(BuildReadRegistersFrame(1, 0x02, 1));
 const Bytes kReadReply = WithCrc({0x01, 0x03, 0x02, 0x00, 0x07});  // 7 bytes, announces nothing
 const Bytes kWriteTwoRegisters = BuildWriteMultipleFrame(1, 0x01, 2, std::vector<int>{3, 2});
-const Bytes kBadCrc = [] { Bytes b = kReadForOne; b.back() ^= 0xFF; return b; }();
+const Bytes kBadCrc = [] {
+    Bytes b = kReadForOne;
+    b.back() ^= 0xFF;
+    return b;
+}();
 
 class Split : public testing::TestWithParam<SplitCase> {};
 
 TEST_P(Split, CutsABurstIntoItsFrames)
 {
     std::vector<std::size_t> lengths;
-    for (const Bytes& f : rtu::SplitFrames(GetParam().burst)) lengths.push_back(f.size());
+    for (const Bytes& f : rtu::SplitFrames(GetParam().burst))
+        lengths.push_back(f.size());
     EXPECT_EQ(lengths, GetParam().lengths);
 }
 
@@ -179,8 +190,7 @@ INSTANTIATE_TEST_SUITE_P(
                     SplitCase{"TwoRequestsBackToBack", Joined({kWriteForTwo, kReadForOne}), {8, 8}},
                     SplitCase{"ReplyOfAnotherSlaveThenRequest", Joined({kReadReply, kReadForOne}), {7, 8}},
                     SplitCase{"CountedRequest", Joined({kWriteTwoRegisters, kReadForOne}), {13, 8}},
-                    SplitCase{"BadCrcStaysWhole", kBadCrc, {8}},
-                    SplitCase{"Nothing", {}, {}}),
+                    SplitCase{"BadCrcStaysWhole", kBadCrc, {8}}, SplitCase{"Nothing", {}, {}}),
     [](const testing::TestParamInfo<SplitCase>& info) { return std::string(info.param.name); });
 
 TEST(Verdict, TrueReasonForEachFrame)
@@ -218,4 +228,4 @@ TEST(ModuleState, ExceptionsForWhatTheModuleCannotDo)
     EXPECT_EQ(s.Read(0x02), ModuleState::kMaxVolume);
 }
 
-} // namespace
+}  // namespace

@@ -20,4 +20,4 @@ inline std::string HexText(std::span<const std::uint8_t> bytes)
     return out;
 }
 
-} // namespace testsupport
+}  // namespace testsupport

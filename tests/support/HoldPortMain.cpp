@@ -10,11 +10,10 @@
 #include <cstdlib>
 #include <string>
 
-
 namespace {
 volatile sig_atomic_t g_end = 0;
 void OnEnd(int) { g_end = 1; }
-} // namespace
+}  // namespace
 
 int main(int argc, char** argv)
 {
@@ -24,7 +23,8 @@ int main(int argc, char** argv)
     }
     const int baud = argc > 2 ? std::stoi(argv[2]) : 9600;
     const int parity = argc > 3 ? std::stoi(argv[3]) : link_cfg::kParityNone;
-    if (argc > 4) portlock::SetFolder(argv[4]);
+    if (argc > 4)
+        portlock::SetFolder(argv[4]);
     // Blocked until sigsuspend, so an early SIGUSR1 is not missed.
     sigset_t usr1, waiting;
     sigemptyset(&usr1);
@@ -37,6 +37,7 @@ int main(int argc, char** argv)
     }
     std::puts("ready");
     std::fflush(stdout);
-    while (!g_end) sigsuspend(&waiting);
+    while (!g_end)
+        sigsuspend(&waiting);
     return 0;
 }

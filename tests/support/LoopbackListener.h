@@ -47,4 +47,4 @@ private:
 // A loopback port with nothing listening: one the kernel just handed out.
 std::string ClosedLoopbackPortText();
 
-} // namespace testsupport
+}  // namespace testsupport

@@ -33,13 +33,14 @@ void WriteAll(int fd, const Bytes& bytes, const std::atomic<bool>& stop)
         }
     }
 }
-} // namespace
+}  // namespace
 
 ModbusPeer::ModbusPeer(const std::string& devicePath, ModbusPeerOptions options)
     : m_options(std::move(options))
 {
     m_ctx = modbus_new_rtu(devicePath.c_str(), m_options.baud, 'N', 8, 1);
-    if (m_ctx == nullptr) throw std::runtime_error("ModbusPeer: modbus_new_rtu failed");
+    if (m_ctx == nullptr)
+        throw std::runtime_error("ModbusPeer: modbus_new_rtu failed");
     modbus_set_slave(m_ctx, m_options.slave);
     if (modbus_connect(m_ctx) != 0) {
         modbus_free(m_ctx);
@@ -72,7 +73,8 @@ void ModbusPeer::Stop()
         m_stop = true;
     }
     m_changed.notify_all();
-    if (m_thread.joinable()) m_thread.join();
+    if (m_thread.joinable())
+        m_thread.join();
 }
 
 std::vector<Bytes> ModbusPeer::Requests() const
@@ -90,7 +92,8 @@ bool ModbusPeer::WaitForRequests(std::size_t n, std::chrono::milliseconds timeou
 std::uint16_t ModbusPeer::Register(int address) const
 {
     std::lock_guard lock(m_mutex);
-    if (address < 0 || address >= kRegisterCount) return 0;
+    if (address < 0 || address >= kRegisterCount)
+        return 0;
     return m_map->tab_registers[address];
 }
 
@@ -126,7 +129,8 @@ void ModbusPeer::RunModbus()
         const int rc = modbus_receive(m_ctx, request);
         if (rc > 0) {
             Record(request, rc);
-            if (!Pause(m_options.replyDelay)) return;
+            if (!Pause(m_options.replyDelay))
+                return;
             {
                 std::lock_guard lock(m_mutex);
                 modbus_reply(m_ctx, request, rc, m_map);
@@ -134,7 +138,8 @@ void ModbusPeer::RunModbus()
             WriteAll(modbus_get_socket(m_ctx), m_options.extraAfterReply, m_stop);
         } else if (rc < 0 && errno != ETIMEDOUT) {
             // A bad frame or a hung-up line: do not spin.
-            if (!Pause(kErrorBackoff)) return;
+            if (!Pause(kErrorBackoff))
+                return;
         }
     }
 }
@@ -150,20 +155,23 @@ void ModbusPeer::RunRaw()
         // Collect until the line has been quiet for kRawGapMs.
         while (!m_stop && poll(&p, 1, timeoutMs) > 0) {
             const ssize_t n = read(fd, chunk, sizeof chunk);
-            if (n <= 0) break;
+            if (n <= 0)
+                break;
             got.insert(got.end(), chunk, chunk + n);
             timeoutMs = kRawGapMs;
         }
         if (got.empty()) {
             // Readable but nothing to read: a hung-up line. Do not spin.
-            if (p.revents != 0 && !Pause(kErrorBackoff)) return;
+            if (p.revents != 0 && !Pause(kErrorBackoff))
+                return;
             continue;
         }
         Record(got.data(), static_cast<int>(got.size()));
-        if (!Pause(m_options.replyDelay)) return;
+        if (!Pause(m_options.replyDelay))
+            return;
         WriteAll(fd, *m_options.rawReply, m_stop);
         WriteAll(fd, m_options.extraAfterReply, m_stop);
     }
 }
 
-} // namespace testsupport
+}  // namespace testsupport

@@ -31,10 +31,10 @@ using Bytes = std::vector<std::uint8_t>;
 
 struct ModbusPeerOptions {
     int slave = 1;
-    std::vector<std::uint16_t> registers;           // initial values from register 0
-    Bytes extraAfterReply;                           // written right after each reply
-    std::chrono::milliseconds replyDelay{0};         // pause between request and reply
-    std::optional<Bytes> rawReply;                   // raw mode: sent on any request
+    std::vector<std::uint16_t> registers;     // initial values from register 0
+    Bytes extraAfterReply;                    // written right after each reply
+    std::chrono::milliseconds replyDelay{0};  // pause between request and reply
+    std::optional<Bytes> rawReply;            // raw mode: sent on any request
     int baud = 9600;
 };
 
@@ -76,4 +76,4 @@ private:
     std::thread m_thread;
 };
 
-} // namespace testsupport
+}  // namespace testsupport

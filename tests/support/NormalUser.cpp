@@ -21,17 +21,20 @@ void WriteAll(int fd, const std::string& text)
     std::size_t left = text.size();
     while (left > 0) {
         const ssize_t n = write(fd, p, left);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return;
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return;
         p += n;
         left -= static_cast<std::size_t>(n);
     }
 }
-} // namespace
+}  // namespace
 
 std::string AsNormalUser(const std::vector<std::string>& reachable, const std::function<std::string()>& check)
 {
-    if (geteuid() != 0) return check();
+    if (geteuid() != 0)
+        return check();
 
     const passwd* pw = getpwnam("nobody");
     const uid_t uid = pw ? pw->pw_uid : kNobody;
@@ -43,9 +46,11 @@ std::string AsNormalUser(const std::vector<std::string>& reachable, const std::f
     }
 
     int fds[2];
-    if (pipe(fds) != 0) return std::string("pipe: ") + std::strerror(errno);
+    if (pipe(fds) != 0)
+        return std::string("pipe: ") + std::strerror(errno);
     const pid_t pid = fork();
-    if (pid < 0) return std::string("fork: ") + std::strerror(errno);
+    if (pid < 0)
+        return std::string("fork: ") + std::strerror(errno);
     if (pid == 0) {
         close(fds[0]);
         std::string result;
@@ -61,16 +66,19 @@ std::string AsNormalUser(const std::vector<std::string>& reachable, const std::f
     char chunk[256];
     for (;;) {
         const ssize_t n = read(fds[0], chunk, sizeof chunk);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break;
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
         result.append(chunk, static_cast<std::size_t>(n));
     }
     close(fds[0]);
     int status = 0;
-    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {}
+    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
     if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
         return "the check's child ended abnormally (status " + std::to_string(status) + "): " + result;
     return result;
 }
 
-} // namespace testsupport
+}  // namespace testsupport

@@ -18,6 +18,7 @@ namespace testsupport {
 // `reachable`: paths the check needs (a pseudo-terminal, a folder), handed to
 // that user first; a symlink counts as its target. The check's result: ""
 // when it passed, else what failed (also when the child could not run it).
-std::string AsNormalUser(const std::vector<std::string>& reachable, const std::function<std::string()>& check);
+std::string AsNormalUser(const std::vector<std::string>& reachable,
+                         const std::function<std::string()>& check);
 
-} // namespace testsupport
+}  // namespace testsupport

@@ -25,14 +25,16 @@ inline std::string ToWireHex(const std::vector<std::uint8_t>& bytes)
 // nullopt when the text is not whole pairs of hexadecimal digits.
 inline std::optional<std::vector<std::uint8_t>> ParseWireHex(const std::string& text)
 {
-    if (text.size() % 2 != 0) return std::nullopt;
+    if (text.size() % 2 != 0)
+        return std::nullopt;
     std::vector<std::uint8_t> bytes;
     for (std::size_t i = 0; i < text.size(); i += 2) {
         unsigned value = 0;
-        if (std::sscanf(text.c_str() + i, "%2x", &value) != 1) return std::nullopt;
+        if (std::sscanf(text.c_str() + i, "%2x", &value) != 1)
+            return std::nullopt;
         bytes.push_back(static_cast<std::uint8_t>(value));
     }
     return bytes;
 }
 
-} // namespace testsupport
+}  // namespace testsupport

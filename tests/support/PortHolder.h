@@ -36,4 +36,4 @@ private:
     bool m_holding = false;
 };
 
-} // namespace testsupport
+}  // namespace testsupport

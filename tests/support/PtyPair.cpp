@@ -21,19 +21,21 @@ std::atomic<int> g_nextPair{0};
 // The link exists and resolves to a character device (the pty).
 bool LinkReady(const std::string& path)
 {
-    struct stat st{};
+    struct stat st {};
     return lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode) && stat(path.c_str(), &st) == 0
-        && S_ISCHR(st.st_mode);
+           && S_ISCHR(st.st_mode);
 }
 
 // "pts/<n>" for a link to /dev/pts/<n>.
 std::string PtsName(const std::string& link)
 {
     char* target = realpath(link.c_str(), nullptr);
-    if (target == nullptr) throw std::runtime_error("PtyPair: " + link + " leads nowhere");
+    if (target == nullptr)
+        throw std::runtime_error("PtyPair: " + link + " leads nowhere");
     const std::string path = target;
     free(target);
-    if (path.rfind("/dev/pts/", 0) != 0) throw std::runtime_error("PtyPair: " + link + " -> " + path);
+    if (path.rfind("/dev/pts/", 0) != 0)
+        throw std::runtime_error("PtyPair: " + link + " -> " + path);
     return path.substr(kDev.size());
 }
 
@@ -43,13 +45,14 @@ std::string MakePrivateFolder()
     std::string pattern = std::string(tmp && tmp[0] == '/' ? tmp : "/tmp") + "/kestrel-pty-XXXXXX";
     std::vector<char> buf(pattern.begin(), pattern.end());
     buf.push_back('\0');
-    if (mkdtemp(buf.data()) == nullptr) throw std::runtime_error("PtyPair: cannot make " + pattern);
+    if (mkdtemp(buf.data()) == nullptr)
+        throw std::runtime_error("PtyPair: cannot make " + pattern);
     // Writable by us alone; readable, so that a check run as another user
     // (testsupport::AsNormalUser) can follow the links.
     chmod(buf.data(), 0755);
     return buf.data();
 }
-} // namespace
+}  // namespace
 
 bool PtyPair::CanLinkInDev() { return access("/dev", W_OK) == 0; }
 
@@ -71,7 +74,8 @@ PtyPair::PtyPair(Links links) : m_links(links)
     try {
         Start();
     } catch (...) {
-        if (!m_folder.empty()) rmdir(m_folder.c_str());
+        if (!m_folder.empty())
+            rmdir(m_folder.c_str());
         throw;
     }
 }
@@ -100,7 +104,8 @@ void PtyPair::Start()
 PtyPair::~PtyPair()
 {
     Stop(SIGTERM);
-    if (!m_folder.empty()) rmdir(m_folder.c_str());
+    if (!m_folder.empty())
+        rmdir(m_folder.c_str());
 }
 
 void PtyPair::Kill() { Stop(SIGKILL); }
@@ -118,9 +123,6 @@ void PtyPair::Stop(int signal)
     unlink(m_pathB.c_str());
 }
 
-bool PtyPair::Running() const
-{
-    return m_socat.Running();
-}
+bool PtyPair::Running() const { return m_socat.Running(); }
 
-} // namespace testsupport
+}  // namespace testsupport

@@ -26,7 +26,7 @@ public:
 
     // Returns once both links exist (at most 5 s).
     explicit PtyPair(Links links = Links::Private);
-    ~PtyPair(); // stops socat and removes the links (and the private folder)
+    ~PtyPair();  // stops socat and removes the links (and the private folder)
     PtyPair(const PtyPair&) = delete;
     PtyPair& operator=(const PtyPair&) = delete;
 
@@ -64,4 +64,4 @@ private:
     mutable ChildProcess m_socat;
 };
 
-} // namespace testsupport
+}  // namespace testsupport

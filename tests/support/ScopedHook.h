@@ -24,4 +24,4 @@ private:
     Setter m_set;
 };
 
-} // namespace testsupport
+}  // namespace testsupport

@@ -44,9 +44,12 @@ public:
     }
     ~WinListener()
     {
-        for (SOCKET c : m_accepted) closesocket(c);
-        for (SOCKET s : m_fillers) closesocket(s);
-        if (m_s != INVALID_SOCKET) closesocket(m_s);
+        for (SOCKET c : m_accepted)
+            closesocket(c);
+        for (SOCKET s : m_fillers)
+            closesocket(s);
+        if (m_s != INVALID_SOCKET)
+            closesocket(m_s);
         WSACleanup();
     }
     WinListener(const WinListener&) = delete;
@@ -64,9 +67,11 @@ public:
         FD_ZERO(&readable);
         FD_SET(m_s, &readable);
         timeval tv{static_cast<long>(wait.count() / 1000), static_cast<long>(wait.count() % 1000) * 1000};
-        if (select(0, &readable, nullptr, nullptr, &tv) <= 0) return INVALID_SOCKET;
+        if (select(0, &readable, nullptr, nullptr, &tv) <= 0)
+            return INVALID_SOCKET;
         const SOCKET c = accept(m_s, nullptr, nullptr);
-        if (c != INVALID_SOCKET) m_accepted.push_back(c);
+        if (c != INVALID_SOCKET)
+            m_accepted.push_back(c);
         return c;
     }
     bool AcceptOne(std::chrono::milliseconds wait) { return Accept(wait) != INVALID_SOCKET; }
@@ -87,7 +92,8 @@ public:
             FD_ZERO(&writable);
             FD_SET(s, &writable);
             timeval tv{0, 300'000};
-            if (select(0, nullptr, &writable, nullptr, &tv) == 0) return true;
+            if (select(0, nullptr, &writable, nullptr, &tv) == 0)
+                return true;
         }
         return false;
     }
@@ -106,4 +112,4 @@ inline std::string ClosedPortText()
     return l.PortText();
 }
 
-} // namespace testsupport
+}  // namespace testsupport

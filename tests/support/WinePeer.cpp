@@ -25,10 +25,11 @@ int PeerPort()
 Bytes FromWire(const std::string& text)
 {
     std::optional<Bytes> bytes = ParseWireHex(text);
-    if (!bytes) throw std::runtime_error("WinePeer: not hexadecimal bytes: " + text);
+    if (!bytes)
+        throw std::runtime_error("WinePeer: not hexadecimal bytes: " + text);
     return *bytes;
 }
-} // namespace
+}  // namespace
 
 bool RunningUnderWine()
 {
@@ -38,10 +39,11 @@ bool RunningUnderWine()
 
 std::string WinePeer::Unavailable()
 {
-    if (PeerPort() > 0) return {};
+    if (PeerPort() > 0)
+        return {};
     return std::string("no serial peer: ") + kPortVariable
-        + " is not set (run these tests through ctest in the Windows build, "
-          "made by scripts/build-windows.sh)";
+           + " is not set (run these tests through ctest in the Windows build, "
+             "made by scripts/build-windows.sh)";
 }
 
 WinePeer::WinePeer(const std::string& options)
@@ -49,7 +51,8 @@ WinePeer::WinePeer(const std::string& options)
     WSADATA wsa{};
     WSAStartup(MAKEWORD(2, 2), &wsa);
     m_socket = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    if (m_socket == INVALID_SOCKET) throw std::runtime_error("WinePeer: no socket");
+    if (m_socket == INVALID_SOCKET)
+        throw std::runtime_error("WinePeer: no socket");
     const DWORD timeout = kAnswerTimeoutMs;
     setsockopt(m_socket, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&timeout), sizeof timeout);
     sockaddr_in addr{};
@@ -69,20 +72,23 @@ WinePeer::WinePeer(const std::string& options)
 
 WinePeer::~WinePeer()
 {
-    if (m_socket != INVALID_SOCKET) closesocket(m_socket);
+    if (m_socket != INVALID_SOCKET)
+        closesocket(m_socket);
     WSACleanup();
 }
 
 std::string WinePeer::Ask(const std::string& line)
 {
     const std::string request = line + "\n";
-    if (send(m_socket, request.data(), static_cast<int>(request.size()), 0) != static_cast<int>(request.size()))
+    if (send(m_socket, request.data(), static_cast<int>(request.size()), 0)
+        != static_cast<int>(request.size()))
         throw std::runtime_error("WinePeer: lost the native peer");
     char chunk[4096];
     std::size_t end;
     while ((end = m_pending.find('\n')) == std::string::npos) {
         const int n = recv(m_socket, chunk, sizeof chunk, 0);
-        if (n <= 0) throw std::runtime_error("WinePeer: no answer to " + line);
+        if (n <= 0)
+            throw std::runtime_error("WinePeer: no answer to " + line);
         m_pending.append(chunk, static_cast<std::size_t>(n));
     }
     std::string answer = m_pending.substr(0, end);
@@ -99,7 +105,8 @@ std::vector<Bytes> WinePeer::Requests()
 {
     const std::string all = Ask("REQUESTS");
     std::vector<Bytes> requests;
-    if (all == "-") return requests;
+    if (all == "-")
+        return requests;
     std::size_t start = 0;
     for (std::size_t sep; (sep = all.find(';', start)) != std::string::npos; start = sep + 1)
         requests.push_back(FromWire(all.substr(start, sep - start)));
@@ -112,13 +119,15 @@ int WinePeer::Register(int address) { return std::atoi(Ask("REGISTER " + std::to
 void WinePeer::Send(const Bytes& bytes)
 {
     const std::string answer = Ask("SEND " + ToWireHex(bytes));
-    if (answer != "OK") throw std::runtime_error("WinePeer: " + answer);
+    if (answer != "OK")
+        throw std::runtime_error("WinePeer: " + answer);
 }
 
 void WinePeer::Kill()
 {
     const std::string answer = Ask("KILL");
-    if (answer != "OK") throw std::runtime_error("WinePeer: " + answer);
+    if (answer != "OK")
+        throw std::runtime_error("WinePeer: " + answer);
 }
 
-} // namespace testsupport
+}  // namespace testsupport

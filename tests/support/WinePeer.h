@@ -52,4 +52,4 @@ private:
 // Whether this process runs under Wine (ntdll exports wine_get_version).
 bool RunningUnderWine();
 
-} // namespace testsupport
+}  // namespace testsupport

@@ -80,8 +80,10 @@ public:
         std::string verb;
         in >> verb;
         try {
-            if (verb == "PAIR") return Pair(in);
-            if (!m_pair) return "ERR no pair yet";
+            if (verb == "PAIR")
+                return Pair(in);
+            if (!m_pair)
+                return "ERR no pair yet";
             if (verb == "WAIT") {
                 std::size_t n = 0;
                 int ms = 0;
@@ -89,9 +91,11 @@ public:
                 return m_peer && m_peer->WaitForRequests(n, std::chrono::milliseconds(ms)) ? "1" : "0";
             }
             if (verb == "REQUESTS") {
-                if (!m_peer) return "-";
+                if (!m_peer)
+                    return "-";
                 std::string all;
-                for (const Bytes& r : m_peer->Requests()) all += (all.empty() ? "" : ";") + ToWireHex(r);
+                for (const Bytes& r : m_peer->Requests())
+                    all += (all.empty() ? "" : ";") + ToWireHex(r);
                 return all.empty() ? "-" : all;
             }
             if (verb == "REGISTER") {
@@ -99,7 +103,8 @@ public:
                 in >> address;
                 return m_peer ? std::to_string(m_peer->Register(address)) : "ERR no peer";
             }
-            if (verb == "SEND") return Send(in);
+            if (verb == "SEND")
+                return Send(in);
             if (verb == "KILL") {
                 m_pair->Kill();
                 return "OK";
@@ -113,7 +118,8 @@ public:
 private:
     std::string Pair(std::istringstream& in)
     {
-        if (m_pair) return "ERR one pair per session";
+        if (m_pair)
+            return "ERR one pair per session";
         ModbusPeerOptions options;
         bool withPeer = true;
         for (std::string option; in >> option;) {
@@ -130,26 +136,30 @@ private:
                 options.replyDelay = std::chrono::milliseconds(std::stoi(value));
             } else if (key == "extra" || key == "raw") {
                 const std::optional<Bytes> bytes = testsupport::ParseWireHex(value);
-                if (!bytes) return "ERR not hexadecimal: " + value;
+                if (!bytes)
+                    return "ERR not hexadecimal: " + value;
                 (key == "extra" ? options.extraAfterReply : options.rawReply.emplace()) = *bytes;
             } else {
                 return "ERR unknown option: " + option;
             }
         }
         m_pair = std::make_unique<PtyPair>();
-        if (withPeer) m_peer = std::make_unique<ModbusPeer>(m_pair->PathB(), options);
+        if (withPeer)
+            m_peer = std::make_unique<ModbusPeer>(m_pair->PathB(), options);
         // The first free number: the lock file's exclusive creation fails on
         // a taken one, so parallel sessions never share a port.
         for (int n = kFirstCom; n <= kLastCom; ++n) {
             const std::string link = m_portsDir + "/com" + std::to_string(n);
             const int lock = open((link + ".lock").c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0644);
             if (lock < 0) {
-                if (errno == EEXIST) continue;
+                if (errno == EEXIST)
+                    continue;
                 return std::string("ERR ") + std::strerror(errno) + ": " + link;
             }
             close(lock);
             m_link = link;
-            if (!Point(m_pair->PathA())) return std::string("ERR ") + std::strerror(errno) + ": " + link;
+            if (!Point(m_pair->PathA()))
+                return std::string("ERR ") + std::strerror(errno) + ": " + link;
             return "COM" + std::to_string(n);
         }
         return "ERR every COM number is taken";
@@ -166,13 +176,16 @@ private:
 
     std::string Send(std::istringstream& in)
     {
-        if (m_peer) return "ERR the peer owns the far end";
+        if (m_peer)
+            return "ERR the peer owns the far end";
         std::string hex;
         in >> hex;
         const std::optional<Bytes> bytes = testsupport::ParseWireHex(hex);
-        if (!bytes) return "ERR not hexadecimal: " + hex;
+        if (!bytes)
+            return "ERR not hexadecimal: " + hex;
         const int fd = open(m_pair->PathB().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
-        if (fd < 0) return std::string("ERR ") + std::strerror(errno);
+        if (fd < 0)
+            return std::string("ERR ") + std::strerror(errno);
         const ssize_t n = write(fd, bytes->data(), bytes->size());
         // Closing the far end at once could drop what socat has not relayed yet.
         usleep(100'000);
@@ -194,21 +207,25 @@ void Serve(int fd, const std::string& portsDir)
     char chunk[512];
     while (!g_stop) {
         pollfd p{fd, POLLIN, 0};
-        if (poll(&p, 1, kPollMs) <= 0) continue;
+        if (poll(&p, 1, kPollMs) <= 0)
+            continue;
         const ssize_t n = read(fd, chunk, sizeof chunk);
-        if (n <= 0) return;
+        if (n <= 0)
+            return;
         pending.append(chunk, static_cast<std::size_t>(n));
         for (std::size_t end; (end = pending.find('\n')) != std::string::npos;) {
             std::string line = pending.substr(0, end);
             pending.erase(0, end + 1);
-            if (!line.empty() && line.back() == '\r') line.pop_back();
+            if (!line.empty() && line.back() == '\r')
+                line.pop_back();
             const std::string answer = session.Handle(line) + "\n";
-            if (write(fd, answer.data(), answer.size()) != static_cast<ssize_t>(answer.size())) return;
+            if (write(fd, answer.data(), answer.size()) != static_cast<ssize_t>(answer.size()))
+                return;
         }
     }
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char** argv)
 {
@@ -216,8 +233,10 @@ int main(int argc, char** argv)
     std::string portFile;
     for (int i = 1; i + 1 < argc; i += 2) {
         const std::string key = argv[i];
-        if (key == "--ports") portsDir = argv[i + 1];
-        else if (key == "--port-file") portFile = argv[i + 1];
+        if (key == "--ports")
+            portsDir = argv[i + 1];
+        else if (key == "--port-file")
+            portFile = argv[i + 1];
     }
     if (portsDir.empty() || portFile.empty()) {
         std::fprintf(stderr, "usage: kestrel_wine_peer --ports DIR --port-file FILE\n");
@@ -249,15 +268,18 @@ int main(int argc, char** argv)
     std::vector<std::thread> sessions;
     while (!g_stop) {
         pollfd p{listener, POLLIN, 0};
-        if (poll(&p, 1, kPollMs) <= 0) continue;
+        if (poll(&p, 1, kPollMs) <= 0)
+            continue;
         const int fd = accept4(listener, nullptr, nullptr, SOCK_CLOEXEC);
-        if (fd < 0) continue;
+        if (fd < 0)
+            continue;
         sessions.emplace_back([fd, &portsDir] {
             Serve(fd, portsDir);
             close(fd);
         });
     }
-    for (std::thread& t : sessions) t.join();
+    for (std::thread& t : sessions)
+        t.join();
     close(listener);
     return 0;
 }

@@ -46,4 +46,4 @@ TEST(CString, ComparesWholeTexts)
     EXPECT_EQ(CString(static_cast<const char*>(nullptr)), "");
 }
 
-} // namespace
+}  // namespace

@@ -115,7 +115,7 @@ TEST_F(ConsoleCommands, OpenShowsTheSettingsAndCloseAsksFirst)
 
 // A baud or parity box left with no selected entry: typed text.
 struct Choice {
-    int pick = -1;              // list index the operator picks
+    int pick = -1;                // list index the operator picks
     const char* typed = nullptr;  // or text typed over the field
 };
 
@@ -132,7 +132,8 @@ using OpenSettings = ConsoleCommandsTable<SettingsRow>;
 TEST_P(OpenSettings, OpenOnlyWithADefinedRateAndParity)
 {
     const SettingsRow& row = GetParam();
-    for (const auto& [id, choice] : {std::pair{IDC_CB_BAUD, row.baud}, std::pair{IDC_CB_PARITY, row.parity}}) {
+    for (const auto& [id, choice] :
+         {std::pair{IDC_CB_BAUD, row.baud}, std::pair{IDC_CB_PARITY, row.parity}}) {
         if (choice.pick >= 0)
             Pick(id, choice.pick);
         else if (choice.typed)
@@ -275,17 +276,39 @@ TEST_P(Exchanges, SendTheLowBytesAndShowTheReplyAsItCame)
 INSTANTIATE_TEST_SUITE_P(
     Console, Exchanges,
     testing::Values(
-        ExchangeRow{"AddressAbove255", Cmd::Write, "300", nullptr, "5", {0x2C, 0x06},
-                    "2C 06 00 01 00 05 1E 74 ", "2C 06 "},
-        ExchangeRow{"AddressOfLetters", Cmd::Read, "abc", "04", "10", {0x00, 0x03},
-                    "00 03 00 04 00 10 04 16 ", "00 03 "},
-        ExchangeRow{"RegisterAboveFF", Cmd::Write, "1", "1FF", "5", {0x01}, "01 06 00 FF 00 05 79 F9 ", "01 "},
-        ExchangeRow{"LowerCaseRegister", Cmd::Write, "1", "0a", "5", {0x01}, "01 06 00 0A 00 05 69 CB ", "01 "},
+        ExchangeRow{"AddressAbove255",
+                    Cmd::Write,
+                    "300",
+                    nullptr,
+                    "5",
+                    {0x2C, 0x06},
+                    "2C 06 00 01 00 05 1E 74 ",
+                    "2C 06 "},
+        ExchangeRow{"AddressOfLetters",
+                    Cmd::Read,
+                    "abc",
+                    "04",
+                    "10",
+                    {0x00, 0x03},
+                    "00 03 00 04 00 10 04 16 ",
+                    "00 03 "},
+        ExchangeRow{
+            "RegisterAboveFF", Cmd::Write, "1", "1FF", "5", {0x01}, "01 06 00 FF 00 05 79 F9 ", "01 "},
+        ExchangeRow{
+            "LowerCaseRegister", Cmd::Write, "1", "0a", "5", {0x01}, "01 06 00 0A 00 05 69 CB ", "01 "},
         ExchangeRow{"EmptyRegister", Cmd::Write, "1", "", "5", {0x01}, "01 06 00 00 00 05 49 C9 ", "01 "},
-        ExchangeRow{"ValueAboveFF", Cmd::Write, "1", nullptr, "1234", {0x01}, "01 06 00 01 00 34 D9 DD ", "01 "},
-        ExchangeRow{"ValueOfBlanks", Cmd::Write, "1", nullptr, "  ", {0x01}, "01 06 00 01 00 00 D8 0A ", "01 "},
-        ExchangeRow{"ReplyBytesAbove7F", Cmd::Read, "1", "1F", "1", {0x80, 0xFF, 0x7F, 0x00},
-                    "01 03 00 1F 00 01 B5 CC ", "80 FF 7F 00 "}),
+        ExchangeRow{
+            "ValueAboveFF", Cmd::Write, "1", nullptr, "1234", {0x01}, "01 06 00 01 00 34 D9 DD ", "01 "},
+        ExchangeRow{
+            "ValueOfBlanks", Cmd::Write, "1", nullptr, "  ", {0x01}, "01 06 00 01 00 00 D8 0A ", "01 "},
+        ExchangeRow{"ReplyBytesAbove7F",
+                    Cmd::Read,
+                    "1",
+                    "1F",
+                    "1",
+                    {0x80, 0xFF, 0x7F, 0x00},
+                    "01 03 00 1F 00 01 B5 CC ",
+                    "80 FF 7F 00 "}),
     RowName<ExchangeRow>);
 
 TEST_F(ConsoleCommands, ReplyBeyond128BytesShowsItsRestNextTime)
@@ -408,8 +431,8 @@ enum class Peer { None, Refusing, Listening };
 
 struct TcpRow {
     const char* name;
-    bool address;  // 127.0.0.1 typed, else the field stays blank
-    Peer peer;     // None: the port field stays empty
+    bool address;         // 127.0.0.1 typed, else the field stays blank
+    Peer peer;            // None: the port field stays empty
     const char* message;  // nullptr: none
 };
 void PrintTo(const TcpRow& row, std::ostream* os) { *os << row.name; }
@@ -451,12 +474,11 @@ TEST_P(TcpConnection, ChecksThenConnectsWithoutTouchingTheSerialState)
     ExpectOneMessage(refusal, "请先连接设备");
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Console, TcpConnection,
-    testing::Values(TcpRow{"NoAddressNoPort", false, Peer::None, "请填写IP地址"},
-                    TcpRow{"NoPort", true, Peer::None, "请填写端口号"},
-                    TcpRow{"NothingListening", true, Peer::Refusing, "网络设备连接失败"},
-                    TcpRow{"Listening", true, Peer::Listening, nullptr}),
-    RowName<TcpRow>);
+INSTANTIATE_TEST_SUITE_P(Console, TcpConnection,
+                         testing::Values(TcpRow{"NoAddressNoPort", false, Peer::None, "请填写IP地址"},
+                                         TcpRow{"NoPort", true, Peer::None, "请填写端口号"},
+                                         TcpRow{"NothingListening", true, Peer::Refusing, "网络设备连接失败"},
+                                         TcpRow{"Listening", true, Peer::Listening, nullptr}),
+                         RowName<TcpRow>);
 
-} // namespace
+}  // namespace

@@ -18,8 +18,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <span>
 #include <ostream>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -94,4 +94,4 @@ protected:
     CDlgModbus m_dlg;
 };
 
-} // namespace consoletest
+}  // namespace consoletest

@@ -1,11 +1,11 @@
 // The console's start-up state, with its port list from a real probe of
 // socat pseudo-terminal pairs, one of them held by another process.
+#include "link/LinkUtil.h"
 #include "res/Resource.h"
 #include "tests/support/PortHolder.h"
 #include "tests/support/PtyPair.h"
 #include "tests/support/ScopedHook.h"
 #include "tests/ui/GuiTest.h"
-#include "link/LinkUtil.h"
 #include "ui/DlgModbus.h"
 
 #include <QAbstractItemView>
@@ -47,7 +47,8 @@ protected:
     static std::unique_ptr<testsupport::PortHolder> s_holder;
 };
 
-std::unique_ptr<testsupport::PtyPair> ConsoleStartup::s_free1, ConsoleStartup::s_held, ConsoleStartup::s_free2;
+std::unique_ptr<testsupport::PtyPair> ConsoleStartup::s_free1, ConsoleStartup::s_held,
+    ConsoleStartup::s_free2;
 std::unique_ptr<testsupport::PortHolder> ConsoleStartup::s_holder;
 
 struct ComboRow {
@@ -62,18 +63,21 @@ TEST_F(ConsoleStartup, ListsHaveTheirItemsAndSelections)
     ASSERT_TRUE(s_holder->Holding());
     CDlgModbus dlg;
     ASSERT_TRUE(OpenDialog(dlg));
-    const QStringList ports = {QString::fromStdString(s_free1->NameA()), QString::fromStdString(s_free2->NameA())};
+    const QStringList ports = {QString::fromStdString(s_free1->NameA()),
+                               QString::fromStdString(s_free2->NameA())};
     const ComboRow rows[] = {
         {"port", IDC_CB_PORT, ports, 0},
         {"baud", IDC_CB_BAUD, {"4800", "9600", "14400", "19200", "38400", "57600", "115200"}, 1},
         {"parity", IDC_CB_PARITY, {U("无校验"), U("奇校验"), U("偶校验")}, 0},
         {"data bits", IDC_CB_DATABITS, {"8"}, 0},
         {"stop bits", IDC_CB_STOPBITS, {"1"}, 0},
-        {"write register", IDC_CB_WRITEREG,
-         {"01", "02", "03", "04", "05", "06", "07", "08", "09", "0A", "0B", "0C", "0D", "0E", "0F", "10"}, 0},
+        {"write register",
+         IDC_CB_WRITEREG,
+         {"01", "02", "03", "04", "05", "06", "07", "08", "09", "0A", "0B", "0C", "0D", "0E", "0F", "10"},
+         0},
         {"read register", IDC_CB_READREG, {"01", "02", "03", "04"}, 0},
     };
-    CComboBox* members[] = {&dlg.m_cbPort, &dlg.m_cbBaud, &dlg.m_cbParity, &dlg.m_cbDataBits,
+    CComboBox* members[] = {&dlg.m_cbPort,     &dlg.m_cbBaud,     &dlg.m_cbParity, &dlg.m_cbDataBits,
                             &dlg.m_cbStopBits, &dlg.m_cbWriteReg, &dlg.m_cbReadReg};
     for (std::size_t i = 0; i < std::size(rows); ++i) {
         const ComboRow& row = rows[i];
@@ -168,4 +172,4 @@ TEST(ConsoleWithoutPorts, OpensClosedWithAnEmptyPortBox)
     EXPECT_EQ(dlg.m_cbBaud.GetWindowText(), "9600");
 }
 
-} // namespace
+}  // namespace

@@ -12,8 +12,8 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
-#include <QStyle>
 #include <QSignalSpy>
+#include <QStyle>
 #include <QTest>
 #include <QTextBlock>
 #include <QTextLayout>
@@ -26,7 +26,7 @@ namespace {
 
 std::vector<std::string> NoPorts() { return {}; }
 
-constexpr int kConsoleCombos[] = {IDC_CB_PORT, IDC_CB_BAUD, IDC_CB_PARITY, IDC_CB_DATABITS,
+constexpr int kConsoleCombos[] = {IDC_CB_PORT,     IDC_CB_BAUD,     IDC_CB_PARITY, IDC_CB_DATABITS,
                                   IDC_CB_STOPBITS, IDC_CB_WRITEREG, IDC_CB_READREG};
 
 // A console whose port list is known to be empty (no probing of the
@@ -173,17 +173,16 @@ TEST_P(IpAddressTyping, ReadsDottedDecimal)
     EXPECT_EQ(dlg.m_ipAddress.IsBlank(), GetParam().typed[0] == '\0' ? TRUE : FALSE);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, IpAddressTyping,
-    testing::Values(IpCase{"Blank", "", "0.0.0.0"},
-                    IpCase{"DotsMoveOn", "192.168.1.20", "192.168.1.20"},
-                    IpCase{"ThreeDigitsMoveOn", "1921681", "192.168.1.0"},
-                    IpCase{"BlankFieldsReadZero", "10", "10.0.0.0"},
-                    IpCase{"DotOnEmptyFieldStays", "10..5", "10.5.0.0"},
-                    IpCase{"OctetAbove255Clamps", "300", "255.0.0.0"},
-                    IpCase{"LettersRefused", "a1b", "1.0.0.0"},
-                    IpCase{"LeadingZerosDropped", "007.1", "7.1.0.0"}),
-    [](const testing::TestParamInfo<IpCase>& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(Cases, IpAddressTyping,
+                         testing::Values(IpCase{"Blank", "", "0.0.0.0"},
+                                         IpCase{"DotsMoveOn", "192.168.1.20", "192.168.1.20"},
+                                         IpCase{"ThreeDigitsMoveOn", "1921681", "192.168.1.0"},
+                                         IpCase{"BlankFieldsReadZero", "10", "10.0.0.0"},
+                                         IpCase{"DotOnEmptyFieldStays", "10..5", "10.5.0.0"},
+                                         IpCase{"OctetAbove255Clamps", "300", "255.0.0.0"},
+                                         IpCase{"LettersRefused", "a1b", "1.0.0.0"},
+                                         IpCase{"LeadingZerosDropped", "007.1", "7.1.0.0"}),
+                         [](const testing::TestParamInfo<IpCase>& info) { return info.param.name; });
 
 TEST(IpAddressWidget, SetTextFillsFieldsAndBlanksTheRest)
 {
@@ -244,7 +243,8 @@ TEST(MultiLineBox, KeepsCrLfTextExactlyAndShowsEachFrameOnOneLine)
 {
     OutputDialog dlg;
     ASSERT_TRUE(OpenDialog(dlg));
-    const QString text = QStringLiteral("Modbus:\r\n01 06 00 04 00 01 09 CB \r\n01 06 00 04 00 02 49 CA \r\n");
+    const QString text =
+        QStringLiteral("Modbus:\r\n01 06 00 04 00 01 09 CB \r\n01 06 00 04 00 02 49 CA \r\n");
     dlg.m_strOutput = FromQString(text);
     dlg.UpdateData(FALSE);
     dlg.m_strOutput.Empty();
@@ -342,7 +342,8 @@ TEST(LongPortNames, ListAndStateLineShowThemWhole)
     const QRect closed = status->geometry();
     QWidget* group = nullptr;
     for (auto* box : NativeDialog(dlg)->findChildren<QGroupBox*>())
-        if (box->title() == U("串口连接参数")) group = box;
+        if (box->title() == U("串口连接参数"))
+            group = box;
     ASSERT_NE(group, nullptr);
     for (const char* line : {"ttyUSB12 115200 8 无校验 1", "ttyKT4194304x12a 115200 8 无校验 1"}) {
         dlg.m_strStatus = line;
@@ -356,4 +357,4 @@ TEST(LongPortNames, ListAndStateLineShowThemWhole)
     EXPECT_EQ(status->geometry(), closed) << "back to the template's width";
 }
 
-} // namespace
+}  // namespace

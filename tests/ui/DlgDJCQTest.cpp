@@ -2,6 +2,7 @@
 // of a socat pair through its own button, the dialog comes from button 1046,
 // and the far end is a libmodbus RTU server (or a raw peer that records every
 // byte). Expected frames are worked out by hand with the Modbus CRC-16.
+#include "ui/DlgDJCQ.h"
 #include "link/LinkUtil.h"
 #include "res/Resource.h"
 #include "tests/support/HexText.h"
@@ -10,7 +11,6 @@
 #include "tests/ui/GuiTest.h"
 #include "tests/ui/MessageBoxProbe.h"
 #include "tests/ui/ToolDialog.h"
-#include "ui/DlgDJCQ.h"
 #include "ui/DlgModbus.h"
 
 #include <QLineEdit>
@@ -112,10 +112,18 @@ TEST_F(WriteMultiple, WorkedExamplesReachTheServerAndShowItsReply)
         std::vector<std::uint16_t> written;
     };
     const Row rows[] = {
-        {"register 5, two values", {"5", "2", "1F FF"},
-         "01 10 00 05 00 02 04 00 1F 00 FF 42 16 ", "01 10 00 05 00 02 51 C9 ", 5, {0x001F, 0x00FF}},
-        {"register 10 typed in decimal, one value", {"10", "1", "1234"},
-         "01 10 00 0A 00 01 02 00 34 A7 2D ", "01 10 00 0A 00 01 21 CB ", 10, {0x0034}},
+        {"register 5, two values",
+         {"5", "2", "1F FF"},
+         "01 10 00 05 00 02 04 00 1F 00 FF 42 16 ",
+         "01 10 00 05 00 02 51 C9 ",
+         5,
+         {0x001F, 0x00FF}},
+        {"register 10 typed in decimal, one value",
+         {"10", "1", "1234"},
+         "01 10 00 0A 00 01 02 00 34 A7 2D ",
+         "01 10 00 0A 00 01 21 CB ",
+         10,
+         {0x0034}},
     };
     ASSERT_TRUE(WithDialog([&](CDlgDJCQ& dlg) {
         EXPECT_EQ(dlg.m_strDeviceAddr, "1");
@@ -155,7 +163,8 @@ TEST_F(WriteMultiple, TokensAndQuantitiesGiveTheseFrames)
         {"quantity 0 ignores the data", {"5", "0", "1F FF"}, "01 10 00 05 00 00 00 09 9C "},
         {"a missing token gives 0", {"5", "2", "1F"}, "01 10 00 05 00 02 04 00 1F 00 00 02 56 "},
         {"extra tokens are not used", {"5", "1", "1 2 3"}, "01 10 00 05 00 01 02 00 01 67 C5 "},
-        {"two blanks make an empty token", {"5", "3", "01  02"},
+        {"two blanks make an empty token",
+         {"5", "3", "01  02"},
          "01 10 00 05 00 03 06 00 01 00 00 00 02 4A 91 "},
         {"an empty data box still sends", {"5", "2", ""}, "01 10 00 05 00 02 04 00 00 00 00 33 90 "},
         {"1234 keeps its low byte", {"5", "1", "1234"}, "01 10 00 05 00 01 02 00 34 A7 D2 "},
@@ -293,8 +302,8 @@ TEST_F(WriteMultiple, AddressTypedJustBeforeTheClickIsUsed)
     ASSERT_TRUE(WithDialog([&](CDlgDJCQ& dlg) {
         EXPECT_EQ(dlg.m_strDeviceAddr, "7");
         // A new dialog starts empty, with the focus in the register box.
-        for (int id : {IDC_DJCQ_REGADDR, IDC_DJCQ_QUANTITY, IDC_DJCQ_WRITEDATA, IDC_DJCQ_SENDDATA,
-                       IDC_DJCQ_RECVDATA})
+        for (int id :
+             {IDC_DJCQ_REGADDR, IDC_DJCQ_QUANTITY, IDC_DJCQ_WRITEDATA, IDC_DJCQ_SENDDATA, IDC_DJCQ_RECVDATA})
             EXPECT_TRUE(Text(dlg, id).isEmpty()) << id;
         EXPECT_EQ(FocusedControl(dlg), Item<QLineEdit>(dlg, IDC_DJCQ_REGADDR));
 
@@ -307,4 +316,4 @@ TEST_F(WriteMultiple, AddressTypedJustBeforeTheClickIsUsed)
     EXPECT_EQ(Text(m_console, IDC_ED_DEVICEADDR), "7");
 }
 
-} // namespace
+}  // namespace

@@ -2,13 +2,13 @@
 // text it lists (frames worked out by hand), its messages in their order,
 // the 200 limit of the segment boxes, and the console handing over the
 // address its box shows.
+#include "ui/DlgPLSC.h"
 #include "res/Resource.h"
 #include "tests/support/ScopedHook.h"
 #include "tests/ui/GuiTest.h"
 #include "tests/ui/MessageBoxProbe.h"
 #include "tests/ui/ToolDialog.h"
 #include "ui/DlgModbus.h"
-#include "ui/DlgPLSC.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -40,8 +40,10 @@ void Enter(CDialog& dlg, int id, const QString& text)
 
 QString Output(const CDialog& dlg) { return Item<MultiLineEdit>(dlg, IDC_PLSC_OUTPUT)->text(); }
 
-void PressGenerate(CDialog& dlg) { QTest::mouseClick(Item<QPushButton>(dlg, IDC_PLSC_GENERATE), Qt::LeftButton); }
-
+void PressGenerate(CDialog& dlg)
+{
+    QTest::mouseClick(Item<QPushButton>(dlg, IDC_PLSC_GENERATE), Qt::LeftButton);
+}
 
 class BatchGenerator : public testing::Test {
 protected:
@@ -285,4 +287,4 @@ TEST(BatchGeneratorFromConsole, UsesTheAddressTypedJustBefore)
     EXPECT_EQ(console.m_strDeviceAddr, "300");
 }
 
-} // namespace
+}  // namespace

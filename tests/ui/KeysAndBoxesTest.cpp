@@ -10,8 +10,8 @@
 #include <QApplication>
 #include <QFileInfo>
 #include <QFontMetrics>
-#include <QStyle>
 #include <QLineEdit>
+#include <QStyle>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -184,4 +184,4 @@ TEST(DialogMessageBox, DefaultCaptionIsTheProgramName)
     EXPECT_EQ(probe.Last().icon, QMessageBox::NoIcon);
 }
 
-} // namespace
+}  // namespace

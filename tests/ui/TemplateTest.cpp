@@ -27,8 +27,9 @@ struct ExpectedUnits {
     explicit ExpectedUnits(const QFont& font)
     {
         const QFontMetrics fm(font);
-        baseX = std::lround(fm.horizontalAdvance(QStringLiteral(
-                                "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz")) / 52.0);
+        baseX = std::lround(
+            fm.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"))
+            / 52.0);
         baseY = fm.height();
     }
     int X(int u) const { return static_cast<int>(std::lround(u * baseX / 4.0)); }
@@ -80,16 +81,16 @@ TEST_P(TemplateTest, EveryControlHasItsKindCaptionAndRectangle)
     for (std::size_t i = 0; i < widgets.size(); ++i) {
         const res::ControlTemplate& c = t->controls[i];
         QWidget* w = widgets[i];
-        SCOPED_TRACE(testing::Message() << "control #" << i << " id " << c.id << " \""
-                                        << std::string(c.caption) << "\"");
+        SCOPED_TRACE(testing::Message()
+                     << "control #" << i << " id " << c.id << " \"" << std::string(c.caption) << "\"");
         EXPECT_TRUE(IsKind(w, c.kind, c.style));
         EXPECT_TRUE(w->isVisible());
         if (c.id != IDC_STATIC) {
             ASSERT_NE(dlg.GetDlgItem(c.id), nullptr);
             EXPECT_EQ(Widget(dlg, c.id), w);
         }
-        if (c.kind == ControlKind::GroupBox || c.kind == ControlKind::Label ||
-            c.kind == ControlKind::PushButton) {
+        if (c.kind == ControlKind::GroupBox || c.kind == ControlKind::Label
+            || c.kind == ControlKind::PushButton) {
             EXPECT_EQ(ControlText(w), ToCString(c.caption));
         } else if (c.kind != ControlKind::IpAddress) {
             EXPECT_EQ(ControlText(w), QString());
@@ -149,7 +150,8 @@ TEST_P(TemplateTest, FieldsCarryTheirLabelsAsAccessibleNames)
             names[c.labelFor] = ToQString(ToCString(c.caption));
     }
     for (const res::ControlTemplate& c : t->controls) {
-        if (c.kind != ControlKind::Edit && c.kind != ControlKind::ComboBox && c.kind != ControlKind::IpAddress)
+        if (c.kind != ControlKind::Edit && c.kind != ControlKind::ComboBox
+            && c.kind != ControlKind::IpAddress)
             continue;
         SCOPED_TRACE(testing::Message() << "control " << c.id);
         ASSERT_TRUE(names.count(c.id)) << "no label names this field";
@@ -225,4 +227,4 @@ TEST(DialogTemplate, UnknownNumberFailsTheModalRun)
     EXPECT_FALSE(dlg.Create());
 }
 
-} // namespace
+}  // namespace

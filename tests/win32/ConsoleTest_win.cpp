@@ -3,11 +3,11 @@
 // behind COM<n>, all through the native controls.
 // The framework's own names first (<windows.h> makes macros of IDOK, MB_OK),
 // then WinSock's header, which must come before <windows.h>.
+#include "framework/WinApp.h"
 #include "link/LinkUtil.h"
 #include "ui/DlgDJCQ.h"
 #include "ui/DlgModbus.h"
 #include "ui/DlgPLSC.h"
-#include "framework/WinApp.h"
 
 #include "tests/support/WinLoopback.h"
 #include "tests/support/WinePeer.h"
@@ -39,10 +39,13 @@ std::string Text(HWND hwnd)
 {
     std::wstring wide(static_cast<std::size_t>(GetWindowTextLengthW(hwnd)) + 1, L'\0');
     wide.resize(static_cast<std::size_t>(GetWindowTextW(hwnd, wide.data(), static_cast<int>(wide.size()))));
-    if (wide.empty()) return {};
-    const int n = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr, nullptr);
+    if (wide.empty())
+        return {};
+    const int n = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0,
+                                      nullptr, nullptr);
     std::string utf8(static_cast<std::size_t>(n), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), utf8.data(), n, nullptr, nullptr);
+    WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), utf8.data(), n, nullptr,
+                        nullptr);
     return utf8;
 }
 
@@ -78,7 +81,8 @@ void Type(HWND combo, const wchar_t* text)
 {
     const HWND edit = FindWindowExW(combo, nullptr, L"Edit", nullptr);
     ASSERT_NE(edit, nullptr);
-    for (const wchar_t* p = text; *p; ++p) SendMessageW(edit, WM_CHAR, *p, 0);
+    for (const wchar_t* p = text; *p; ++p)
+        SendMessageW(edit, WM_CHAR, *p, 0);
     Pump();
 }
 
@@ -86,8 +90,8 @@ void Type(HWND combo, const wchar_t* text)
 struct Box {
     std::string caption;
     std::string text;
-    bool cancel = false;       // it has a Cancel button
-    bool exclamation = false;  // it shows the exclamation icon
+    bool cancel = false;                         // it has a Cancel button
+    bool exclamation = false;                    // it shows the exclamation icon
     std::chrono::steady_clock::time_point seen;  // within 50 ms of its showing
 };
 
@@ -186,12 +190,14 @@ protected:
         const HWND port = Item(IDC_CB_PORT);
         int index = CB_ERR;
         for (int i = 0; i < SendMessageW(port, CB_GETCOUNT, 0, 0); ++i) {
-            if (ItemText(port, i) == peer.PortName()) index = i;
+            if (ItemText(port, i) == peer.PortName())
+                index = i;
         }
         ASSERT_NE(index, CB_ERR) << peer.PortName() << " is not listed";
         m_dlg->m_cbPort.SetCurSel(index);
         Click(Item(IDC_BTN_OPENPORT));
-        ASSERT_TRUE(m_dlg->m_bPortOpen) << Text(Item(IDC_ST_STATUS)) << " " << ::testing::PrintToString(boxes.Boxes());
+        ASSERT_TRUE(m_dlg->m_bPortOpen)
+            << Text(Item(IDC_ST_STATUS)) << " " << ::testing::PrintToString(boxes.Boxes());
     }
 
     std::unique_ptr<CDlgModbus> m_dlg;
@@ -201,7 +207,8 @@ protected:
 TEST_F(Console, StartsClosedWithThePortsThatOpen)
 {
     std::unique_ptr<WinePeer> peer;
-    if (WinePeer::Unavailable().empty()) peer = std::make_unique<WinePeer>();
+    if (WinePeer::Unavailable().empty())
+        peer = std::make_unique<WinePeer>();
     Start();
     EXPECT_EQ(Text(m_window), "Modbus调试软件 V3");
     EXPECT_EQ(Text(Item(IDC_ST_STATUS)), "串口关闭状态");
@@ -216,7 +223,8 @@ TEST_F(Console, StartsClosedWithThePortsThatOpen)
         // The peer's port is listed (other runs' ports may be listed too).
         const HWND port = Item(IDC_CB_PORT);
         bool listed = false;
-        for (int i = 0; i < SendMessageW(port, CB_GETCOUNT, 0, 0); ++i) listed |= ItemText(port, i) == peer->PortName();
+        for (int i = 0; i < SendMessageW(port, CB_GETCOUNT, 0, 0); ++i)
+            listed |= ItemText(port, i) == peer->PortName();
         EXPECT_TRUE(listed) << peer->PortName() << " is missing from the port list";
     }
 }
@@ -242,7 +250,8 @@ TEST_F(Console, TypingClearsTheSelectionAndOnlyTheOperatorNotifies)
 
 TEST_F(Console, WriteOfSevenToRegister02ShowsRequestAndEcho)
 {
-    if (const std::string why = WinePeer::Unavailable(); !why.empty()) GTEST_SKIP() << why;
+    if (const std::string why = WinePeer::Unavailable(); !why.empty())
+        GTEST_SKIP() << why;
     WinePeer peer;
     Start();
     // The operator opens the peer's port, picks register 02 and types 7.
@@ -263,7 +272,8 @@ TEST_F(Console, WriteOfSevenToRegister02ShowsRequestAndEcho)
         // The label as an operator's pick from the list would leave it.
         SendMessageW(m_window, WM_COMMAND, MAKEWPARAM(IDC_CB_WRITEREG, CBN_SELCHANGE),
                      reinterpret_cast<LPARAM>(Item(IDC_CB_WRITEREG)));
-        RedrawWindow(m_window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN | RDW_FRAME);
+        RedrawWindow(m_window, nullptr, nullptr,
+                     RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN | RDW_FRAME);
         Pump();
         EXPECT_TRUE(SaveWindowPicture(m_window, win32::Widen(picture))) << picture;
     }
@@ -309,11 +319,11 @@ public:
     // `after`, when given: the key waits until it holds (at most 20 s).
     KeyPresser(int control, WPARAM key, std::function<bool()> after = {})
         : m_thread([control, key, after] {
-              for (int i = 0; after && !after() && i < 400; ++i) Sleep(50);
+              for (int i = 0; after && !after() && i < 400; ++i)
+                  Sleep(50);
               Press(control, key);
           })
-    {
-    }
+    {}
     ~KeyPresser() { m_thread.join(); }
 
 private:
@@ -325,13 +335,15 @@ private:
             // Our own console only: another program's may share the desktop.
             EnumWindows(
                 [](HWND hwnd, LPARAM found) -> BOOL {
-                    if (!IsWindowVisible(hwnd) || dynamic_cast<CDlgModbus*>(DialogOf(hwnd)) == nullptr) return TRUE;
+                    if (!IsWindowVisible(hwnd) || dynamic_cast<CDlgModbus*>(DialogOf(hwnd)) == nullptr)
+                        return TRUE;
                     *reinterpret_cast<HWND*>(found) = hwnd;
                     return FALSE;
                 },
                 reinterpret_cast<LPARAM>(&dlg));
         }
-        if (!dlg) return;
+        if (!dlg)
+            return;
         const HWND target = GetDlgItem(dlg, control);
         PostMessageW(dlg, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(target), TRUE);
         Sleep(200);
@@ -402,7 +414,8 @@ TEST(ConsoleHelp, HelpOpensThePageAtTheConsolesTopicOrSaysItCannot)
     CDlgModbus dlg;
     ASSERT_TRUE(dlg.Create());
     const HWND window = NativeWindow(dlg);
-    HELPINFO info{sizeof info, HELPINFO_WINDOW, IDC_ED_DEVICEADDR, GetDlgItem(window, IDC_ED_DEVICEADDR), 0, {0, 0}};
+    HELPINFO info{sizeof info, HELPINFO_WINDOW, IDC_ED_DEVICEADDR, GetDlgItem(window, IDC_ED_DEVICEADDR),
+                  0,           {0, 0}};
     {
         BoxAnswerer boxes;
         SendMessageW(window, WM_HELP, 0, reinterpret_cast<LPARAM>(&info));
@@ -467,7 +480,8 @@ void TypeAddress(HWND ip, const wchar_t* const (&fields)[4])
     for (const wchar_t* field : fields) {
         edit = FindWindowExW(ip, edit, L"Edit", nullptr);
         ASSERT_NE(edit, nullptr);
-        for (const wchar_t* p = field; *p; ++p) SendMessageW(edit, WM_CHAR, *p, 0);
+        for (const wchar_t* p = field; *p; ++p)
+            SendMessageW(edit, WM_CHAR, *p, 0);
     }
     Pump();
 }
@@ -475,15 +489,16 @@ void TypeAddress(HWND ip, const wchar_t* const (&fields)[4])
 void TypePort(HWND box, const std::string& text)
 {
     SetWindowTextW(box, L"");
-    for (char c : text) SendMessageW(box, WM_CHAR, static_cast<WPARAM>(c), 0);
+    for (char c : text)
+        SendMessageW(box, WM_CHAR, static_cast<WPARAM>(c), 0);
     Pump();
 }
 
 struct TcpCase {
     const char* name;
-    bool address;          // 127.0.0.1 typed, or the box left blank
-    std::string port;      // the port box's text
-    const char* message;   // the box the command brings, or nullptr
+    bool address;         // 127.0.0.1 typed, or the box left blank
+    std::string port;     // the port box's text
+    const char* message;  // the box the command brings, or nullptr
 };
 
 TEST_F(Console, ConnectChecksAddressThenPortThenReachesTheListener)
@@ -503,8 +518,10 @@ TEST_F(Console, ConnectChecksAddressThenPortThenReachesTheListener)
     ASSERT_NE(ip, nullptr);
     for (const TcpCase& c : cases) {
         SCOPED_TRACE(c.name);
-        if (c.address) TypeAddress(ip, {L"127", L"0", L"0", L"1"});
-        else SendMessageW(ip, IPM_CLEARADDRESS, 0, 0);
+        if (c.address)
+            TypeAddress(ip, {L"127", L"0", L"0", L"1"});
+        else
+            SendMessageW(ip, IPM_CLEARADDRESS, 0, 0);
         ASSERT_EQ(Text(ip), c.address ? "127.0.0.1" : "0.0.0.0");
         TypePort(Item(IDC_ED_TCPPORT), c.port);
         BoxAnswerer boxes;
@@ -528,7 +545,8 @@ TEST_F(Console, ConnectToAnUnansweringAddressEndsWithTheFailureMessage)
 {
     testsupport::WinListener hole(0, 0);
     ASSERT_TRUE(hole.Ok());
-    if (!hole.FillBacklog()) GTEST_SKIP() << "this stack answers every handshake: no black hole on loopback";
+    if (!hole.FillBacklog())
+        GTEST_SKIP() << "this stack answers every handshake: no black hole on loopback";
     Start();
     TypeAddress(Item(IDC_IP_ADDRESS), {L"127", L"0", L"0", L"1"});
     TypePort(Item(IDC_ED_TCPPORT), hole.PortText());
@@ -559,7 +577,8 @@ void WithWriteMultiple(HWND console, const std::function<void(HWND)>& body)
             Sleep(50);
             EnumWindows(
                 [](HWND hwnd, LPARAM found) -> BOOL {
-                    if (!IsWindowVisible(hwnd) || dynamic_cast<CDlgDJCQ*>(DialogOf(hwnd)) == nullptr) return TRUE;
+                    if (!IsWindowVisible(hwnd) || dynamic_cast<CDlgDJCQ*>(DialogOf(hwnd)) == nullptr)
+                        return TRUE;
                     *reinterpret_cast<HWND*>(found) = hwnd;
                     return FALSE;
                 },
@@ -615,7 +634,8 @@ TEST_F(Console, WriteMultipleWithoutAPortChecksTheEntriesFirst)
 // refused entries then bring their message and leave both displays as they were.
 TEST_F(Console, WriteMultipleWritesThePeerAndRefusesBadEntries)
 {
-    if (const std::string why = WinePeer::Unavailable(); !why.empty()) GTEST_SKIP() << why;
+    if (const std::string why = WinePeer::Unavailable(); !why.empty())
+        GTEST_SKIP() << why;
     WinePeer peer;
     Start();
     BoxAnswerer boxes;
@@ -657,4 +677,4 @@ TEST_F(Console, WriteMultipleWritesThePeerAndRefusesBadEntries)
     m_dlg->m_bPortOpen = FALSE;
 }
 
-} // namespace
+}  // namespace

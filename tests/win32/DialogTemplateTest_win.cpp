@@ -8,8 +8,8 @@
 
 #include <gtest/gtest.h>
 
-#include <commctrl.h>
 #include <windows.h>
+#include <commctrl.h>
 
 #include <memory>
 #include <string>
@@ -55,7 +55,8 @@ RECT Mapped(HWND dialog, const res::DlgRect& d)
 std::vector<HWND> Children(HWND dialog)
 {
     std::vector<HWND> children;
-    for (HWND c = GetWindow(dialog, GW_CHILD); c != nullptr; c = GetWindow(c, GW_HWNDNEXT)) children.push_back(c);
+    for (HWND c = GetWindow(dialog, GW_CHILD); c != nullptr; c = GetWindow(c, GW_HWNDNEXT))
+        children.push_back(c);
     return children;
 }
 
@@ -77,7 +78,8 @@ protected:
     }
     void TearDown() override
     {
-        if (m_dialog != nullptr) DestroyWindow(m_dialog);
+        if (m_dialog != nullptr)
+            DestroyWindow(m_dialog);
     }
 
     const res::DialogTemplate* m_template = nullptr;
@@ -152,4 +154,4 @@ TEST_P(DialogTemplate, DialogFontIsTheTemplatesChineseFont)
 INSTANTIATE_TEST_SUITE_P(Templates, DialogTemplate, ::testing::Values(IDD_MODBUS, IDD_DJCQ, IDD_PLSC),
                          [](const auto& info) { return "Template" + std::to_string(info.param); });
 
-} // namespace
+}  // namespace

@@ -5,7 +5,8 @@
 bool SaveWindowPicture(HWND hwnd, const std::wstring& path)
 {
     RECT r{};
-    if (!GetClientRect(hwnd, &r)) return false;
+    if (!GetClientRect(hwnd, &r))
+        return false;
     const int w = r.right - r.left;
     const int h = r.bottom - r.top;
     const HDC window = GetDC(hwnd);
@@ -25,7 +26,8 @@ bool SaveWindowPicture(HWND hwnd, const std::wstring& path)
         // GDI+'s PNG encoder.
         const CLSID png = {0x557cf406, 0x1a04, 0x11d3, {0x9a, 0x73, 0x00, 0x00, 0xf8, 0x1e, 0xf3, 0x2e}};
         if (Gdiplus::DllExports::GdipCreateBitmapFromHBITMAP(bitmap, nullptr, &image) == Gdiplus::Ok) {
-            saved = Gdiplus::DllExports::GdipSaveImageToFile(image, path.c_str(), &png, nullptr) == Gdiplus::Ok;
+            saved =
+                Gdiplus::DllExports::GdipSaveImageToFile(image, path.c_str(), &png, nullptr) == Gdiplus::Ok;
             Gdiplus::DllExports::GdipDisposeImage(image);
         }
         Gdiplus::GdiplusShutdown(token);
