@@ -4,11 +4,60 @@
 #include "codec/TextNumber.h"
 
 #include <cstddef>
+#include <ostream>
 
 std::uint16_t TcpPortFromText(std::string_view text)
 {
     return static_cast<std::uint16_t>(static_cast<unsigned>(ParseDecimal(text)) & 0xFFFFu);
 }
+
+namespace {
+LinkFailureRecord g_lastFailure;  // one thread calls the link, as it does the windows
+}  // namespace
+
+LinkFailureRecord LinkLastFailure() { return g_lastFailure; }
+
+void ClearLinkFailure() { g_lastFailure = {}; }
+
+void SetLinkFailure(LinkFailure reason, int error) { g_lastFailure = {reason, error}; }
+
+const char* LinkFailureName(LinkFailure reason)
+{
+    switch (reason) {
+    case LinkFailure::None: return "None";
+    case LinkFailure::BadArgument: return "BadArgument";
+    case LinkFailure::BadPortName: return "BadPortName";
+    case LinkFailure::PortMissing: return "PortMissing";
+    case LinkFailure::NotAPort: return "NotAPort";
+    case LinkFailure::PortLocked: return "PortLocked";
+    case LinkFailure::PortBusy: return "PortBusy";
+    case LinkFailure::NoPermission: return "NoPermission";
+    case LinkFailure::OpenFailed: return "OpenFailed";
+    case LinkFailure::BadBaud: return "BadBaud";
+    case LinkFailure::BadParity: return "BadParity";
+    case LinkFailure::SettingRefused: return "SettingRefused";
+    case LinkFailure::BaudNotKept: return "BaudNotKept";
+    case LinkFailure::ParityNotKept: return "ParityNotKept";
+    case LinkFailure::DataBitsNotKept: return "DataBitsNotKept";
+    case LinkFailure::StopBitsNotKept: return "StopBitsNotKept";
+    case LinkFailure::RawLineNotKept: return "RawLineNotKept";
+    case LinkFailure::QueueRefused: return "QueueRefused";
+    case LinkFailure::NoPortHeld: return "NoPortHeld";
+    case LinkFailure::HungUp: return "HungUp";
+    case LinkFailure::TransferFailed: return "TransferFailed";
+    case LinkFailure::WriteTimedOut: return "WriteTimedOut";
+    case LinkFailure::SocketFailed: return "SocketFailed";
+    case LinkFailure::BadAddress: return "BadAddress";
+    case LinkFailure::ConnectRefused: return "ConnectRefused";
+    case LinkFailure::ConnectTimedOut: return "ConnectTimedOut";
+    case LinkFailure::ConnectFailed: return "ConnectFailed";
+    case LinkFailure::NoSocket: return "NoSocket";
+    case LinkFailure::CloseFailed: return "CloseFailed";
+    }
+    return "?";
+}
+
+std::ostream& operator<<(std::ostream& os, LinkFailure reason) { return os << LinkFailureName(reason); }
 
 namespace {
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }

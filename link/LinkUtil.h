@@ -1,7 +1,10 @@
 // The device link: one process-wide serial port and one TCP client socket.
 // Every call is synchronous and reports through its result; nothing here
-// shows anything to the operator.
+// shows anything to the operator. Why the latest call failed is kept for the
+// tests: LinkLastFailure() in LinkFailure.h.
 #pragma once
+
+#include "link/LinkFailure.h"
 
 #include <string>
 #include <vector>

@@ -82,6 +82,32 @@ int CloseExclusive(int fd)
     return close(fd);  // also drops the flock
 }
 
+// What an open, flock() or TIOCEXCL that failed with `error` says of the port.
+LinkFailure OpenFailure(int error)
+{
+    switch (error) {
+    case ENOENT:
+    case ENOTDIR:
+    case ENXIO:
+    case ENODEV: return LinkFailure::PortMissing;
+    case EACCES:
+    case EPERM: return LinkFailure::NoPermission;
+    case EBUSY:
+    case EWOULDBLOCK: return LinkFailure::PortBusy;
+    case ENOTTY:
+    case EISDIR: return LinkFailure::NotAPort;
+    default: return LinkFailure::OpenFailed;
+    }
+}
+
+// Closes `fd` after a failed step of the open, recording that step's errno.
+int FailOpen(int fd)
+{
+    const int error = errno;
+    close(fd);
+    return Fail(-1, OpenFailure(error), error);
+}
+
 // Opens a tty for reading and writing so that nobody else can open it while
 // we hold it. flock() is honoured by root and also conflicts with a second
 // open in this same process; TIOCEXCL keeps out other non-root programs.
@@ -89,22 +115,18 @@ int CloseExclusive(int fd)
 int OpenExclusive(const char* path)
 {
     if (path == nullptr || *path == '\0')
-        return -1;
+        return Fail(-1, path == nullptr ? LinkFailure::BadArgument : LinkFailure::BadPortName);
     int fd = open(path, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
-        return -1;
+        return Fail(-1, OpenFailure(errno), errno);
     // Lock the open file itself: a symlink (socat's link=) resolves to the
     // same tty as its target, so both names share one lock.
-    if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        close(fd);
-        return -1;
-    }
+    if (flock(fd, LOCK_EX | LOCK_NB) != 0)
+        return FailOpen(fd);
     // TIOCEXCL fails with ENOTTY on anything that is not a terminal: that is
     // not a serial port either.
-    if (ioctl(fd, TIOCEXCL) != 0) {
-        close(fd);
-        return -1;
-    }
+    if (ioctl(fd, TIOCEXCL) != 0)
+        return FailOpen(fd);
     return fd;
 }
 
@@ -136,13 +158,24 @@ void MakeRawLine(termios* t, int parity)
 
 // A driver may accept tcsetattr() and quietly drop what it cannot do (a
 // pseudo-terminal drops parity): compare what we asked for with what it kept.
-bool LineKept(const termios& want, const termios& got)
+// None when all of it was kept, else the first setting that was not.
+LinkFailure SettingNotKept(const termios& want, const termios& got)
 {
-    return (want.c_iflag & kRawIflag) == (got.c_iflag & kRawIflag)
-           && (want.c_oflag & kRawOflag) == (got.c_oflag & kRawOflag)
-           && (want.c_lflag & kRawLflag) == (got.c_lflag & kRawLflag)
-           && (want.c_cflag & kRawCflag) == (got.c_cflag & kRawCflag) && want.c_cc[VMIN] == got.c_cc[VMIN]
-           && want.c_cc[VTIME] == got.c_cc[VTIME];
+    const auto differs = [&](tcflag_t termios::*field, tcflag_t mask) {
+        return (want.*field & mask) != (got.*field & mask);
+    };
+    if (differs(&termios::c_cflag, PARENB | PARODD | CMSPAR))
+        return LinkFailure::ParityNotKept;
+    if (differs(&termios::c_cflag, CSIZE))
+        return LinkFailure::DataBitsNotKept;
+    if (differs(&termios::c_cflag, CSTOPB))
+        return LinkFailure::StopBitsNotKept;
+    if (differs(&termios::c_iflag, kRawIflag) || differs(&termios::c_oflag, kRawOflag)
+        || differs(&termios::c_lflag, kRawLflag) || differs(&termios::c_cflag, kRawCflag)
+        || want.c_cc[VMIN] != got.c_cc[VMIN] || want.c_cc[VTIME] != got.c_cc[VTIME]) {
+        return LinkFailure::RawLineNotKept;
+    }
+    return LinkFailure::None;
 }
 
 // Rate, 8 data bits, one stop bit, parity and a raw line. false when the
@@ -150,28 +183,32 @@ bool LineKept(const termios& want, const termios& got)
 bool ConfigureLine(int fd, int baud, int parity)
 {
     if (baud <= 0)
-        return false;
+        return Fail(false, LinkFailure::BadBaud);
     if (parity != link_cfg::kParityNone && parity != link_cfg::kParityOdd
         && parity != link_cfg::kParityEven) {
-        return false;
+        return Fail(false, LinkFailure::BadParity);
     }
     termios want{};
     if (tcgetattr(fd, &want) != 0)
-        return false;
+        return Fail(false, LinkFailure::SettingRefused, errno);
     MakeRawLine(&want, parity);
     speed_t code = 0;
     const bool standard = StandardBaud(baud, &code);
     if (standard && (cfsetispeed(&want, code) != 0 || cfsetospeed(&want, code) != 0))
-        return false;
+        return Fail(false, LinkFailure::SettingRefused, errno);
     if (tcsetattr(fd, TCSANOW, &want) != 0)
-        return false;
+        return Fail(false, LinkFailure::SettingRefused, errno);
     if (!standard && !SetArbitraryBaud(fd, baud))
-        return false;
+        return Fail(false, LinkFailure::SettingRefused, errno);
 
     termios got{};
     if (tcgetattr(fd, &got) != 0)
-        return false;
-    return LineKept(want, got) && ReadBaud(fd) == baud;
+        return Fail(false, LinkFailure::SettingRefused, errno);
+    if (const LinkFailure lost = SettingNotKept(want, got); lost != LinkFailure::None)
+        return Fail(false, lost);
+    if (ReadBaud(fd) != baud)
+        return Fail(false, LinkFailure::BaudNotKept);
+    return true;
 }
 
 // Time left until `deadline` as a timespec for ppoll(); false when none is left.
@@ -195,8 +232,15 @@ Clock::time_point Deadline(int len, int multiplierMs, int constantMs)
 }
 
 // What a transfer that stopped early reports: the bytes moved so far, or -1
-// when none moved (the line hung up or the platform refused).
-int PartialOrFailure(int done) { return done > 0 ? done : -1; }
+// when none moved (the line hung up or the platform refused). Either way the
+// reason is kept: `reason` with `error`, EIO being a tty's hang-up.
+int PartialOrFailure(int done, LinkFailure reason, int error = 0)
+{
+    if (reason == LinkFailure::TransferFailed && error == EIO)
+        reason = LinkFailure::HungUp;
+    SetLinkFailure(reason, error);
+    return done > 0 ? done : -1;
+}
 
 // Moves `len` bytes on the held port, `step(done)` being one read() or
 // write() from offset `done`, waiting in ppoll() for `event` whenever the
@@ -213,23 +257,27 @@ int Transfer(int len, Clock::time_point deadline, short event, Step step)
             continue;
         }
         if (n == 0 && event == POLLIN)
-            return PartialOrFailure(done);  // end of file: hung up
+            return PartialOrFailure(done, LinkFailure::HungUp);  // end of file
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0 && errno != EAGAIN)
-            return PartialOrFailure(done);
+            return PartialOrFailure(done, LinkFailure::TransferFailed, errno);
         timespec ts{};
         if (!Remaining(deadline, &ts))
             break;
         pollfd p{g_hComPort, event, 0};
         const int r = ppoll(&p, 1, &ts, nullptr);
         if (r < 0 && errno != EINTR)
-            return PartialOrFailure(done);
+            return PartialOrFailure(done, LinkFailure::TransferFailed, errno);
         // A hang-up without the awaited event: nothing more will move.
         if (r > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL)) && !(p.revents & event)) {
-            return PartialOrFailure(done);
+            return PartialOrFailure(done, LinkFailure::HungUp);
         }
     }
+    // Only a write that ends short has failed at something; a short read is
+    // the read time-out doing its work.
+    if (done < len && event == POLLOUT)
+        SetLinkFailure(LinkFailure::WriteTimedOut);
     return done;
 }
 
@@ -240,7 +288,7 @@ bool LockPort(const char* path)
 {
     const std::string lock = portlock::PathFor(path);
     switch (portlock::Acquire(lock)) {
-    case portlock::Take::Held: return false;
+    case portlock::Take::Held: return Fail(false, LinkFailure::PortLocked);
     case portlock::Take::Unwritable: return true;
     case portlock::Take::Taken: break;
     }
@@ -331,6 +379,19 @@ void ReleaseAtEnd()
     static struct AtExit {
         ~AtExit() { ReleasePort(false); }
     } atExit;
+}
+
+// What a connect() that failed with `error` says. The send time-out ends an
+// unanswered connect with EINPROGRESS (EAGAIN on older kernels).
+LinkFailure ConnectFailure(int error)
+{
+    switch (error) {
+    case ECONNREFUSED: return LinkFailure::ConnectRefused;
+    case EINPROGRESS:
+    case EAGAIN:
+    case ETIMEDOUT: return LinkFailure::ConnectTimedOut;
+    default: return LinkFailure::ConnectFailed;
+    }
 }
 
 // A ttyS entry that the 8250 driver registered without finding a UART.
@@ -425,15 +486,16 @@ std::string ComPortPath(const std::string& name) { return kDevDir + name; }
 
 int ProbeComPort(const std::string& name)
 {
+    ClearLinkFailure();
     // Names are entries directly under /dev, or a pseudo-terminal "pts/<n>"
     // (the demo's simulated module); anything else is no port.
     const bool pts = IsPtsTarget(kDevDir + name);
     if (!pts && (name.empty() || name.find('/') != std::string::npos || name == "." || name == "..")) {
-        return 0;
+        return Fail(0, LinkFailure::BadPortName);
     }
     const std::string path = ComPortPath(name);
     if (portlock::HeldByOther(portlock::PathFor(path)))
-        return 0;
+        return Fail(0, LinkFailure::PortLocked);
     const int fd = OpenExclusive(path.c_str());
     if (fd < 0)
         return 0;
@@ -446,15 +508,18 @@ int ProbeComPort(const std::string& name)
 int ProbeComPort(int n)
 {
     if (n < 1)
-        return 0;
+        return Fail(0, LinkFailure::BadPortName);
     return ProbeComPort("ttyS" + std::to_string(n - 1));
 }
 
 int OpenComPort(const char* path, int baud, int parity)
 {
+    ClearLinkFailure();
     ReleasePort(false);  // no purge when reopening
     ReleaseAtEnd();
-    if (path == nullptr || !LockPort(path))
+    if (path == nullptr)
+        return Fail(0, LinkFailure::BadArgument);
+    if (!LockPort(path))
         return 0;
     const int fd = OpenExclusive(path);
     if (fd < 0) {
@@ -479,19 +544,23 @@ int OpenComPort(const char* path, int baud, int parity)
 
 int CloseComPort()
 {
+    ClearLinkFailure();
     if (g_hComPort < 0)
-        return 0;
-    return ReleasePort(true) == 0 ? 1 : 0;
+        return Fail(0, LinkFailure::NoPortHeld);
+    if (ReleasePort(true) != 0)
+        return Fail(0, LinkFailure::CloseFailed, errno);
+    return 1;
 }
 
 bool IsComPortOpen() { return g_hComPort >= 0; }
 
 int ComWrite(const void* data, int len)
 {
+    ClearLinkFailure();
     if (g_hComPort < 0)
-        return -1;
+        return Fail(-1, LinkFailure::NoPortHeld);
     if (len < 0 || (data == nullptr && len > 0))
-        return -1;
+        return Fail(-1, LinkFailure::BadArgument);
     const auto* bytes = static_cast<const std::uint8_t*>(data);
     const auto deadline = Deadline(len, link_cfg::kWriteTotalMultiplierMs, link_cfg::kWriteTotalConstantMs);
     return Transfer(len, deadline, POLLOUT, [&](int done) {
@@ -504,10 +573,11 @@ int ComWrite(const void* data, int len)
 // deadline: it returns what arrived, or -1 when nothing did.
 int ComRead(void* buffer, int size)
 {
+    ClearLinkFailure();
     if (g_hComPort < 0)
-        return -1;
+        return Fail(-1, LinkFailure::NoPortHeld);
     if (size < 0 || (buffer == nullptr && size > 0))
-        return -1;
+        return Fail(-1, LinkFailure::BadArgument);
     auto* bytes = static_cast<std::uint8_t*>(buffer);
     const auto deadline = Deadline(size, link_cfg::kReadTotalMultiplierMs, link_cfg::kReadTotalConstantMs);
     return Transfer(size, deadline, POLLIN, [&](int done) {
@@ -517,13 +587,14 @@ int ComRead(void* buffer, int size)
 
 int TcpConnect(std::string ip, std::string port)
 {
+    ClearLinkFailure();
     // The socket a new attempt replaces is never used again: close it, so
     // repeated attempts leak no descriptors.
     if (g_hSocket >= 0)
         close(g_hSocket);
     g_hSocket = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, IPPROTO_TCP);
     if (g_hSocket < 0)
-        return 0;
+        return Fail(0, LinkFailure::SocketFailed, errno);
 
     // On Linux the send time-out also bounds a blocking connect(), so a peer
     // that never answers fails after it instead of the kernel's minutes.
@@ -540,18 +611,21 @@ int TcpConnect(std::string ip, std::string port)
     // Text inet_addr cannot read gives INADDR_NONE, the broadcast address,
     // which TCP cannot reach: fail without sending anything.
     if (addr.sin_addr.s_addr == INADDR_NONE)
-        return 0;
+        return Fail(0, LinkFailure::BadAddress);
 
     if (connect(g_hSocket, reinterpret_cast<const sockaddr*>(&addr), sizeof addr) != 0)
-        return 0;
+        return Fail(0, ConnectFailure(errno), errno);
     return 1;
 }
 
 int TcpClose()
 {
+    ClearLinkFailure();
     if (g_hSocket < 0)
-        return -1;  // nothing to close: never close stdin
+        return Fail(-1, LinkFailure::NoSocket);  // nothing to close: never close stdin
     const int rc = close(g_hSocket);
+    if (rc != 0)
+        SetLinkFailure(LinkFailure::CloseFailed, errno);
     g_hSocket = -1;
     return rc;
 }

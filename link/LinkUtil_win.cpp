@@ -21,10 +21,31 @@ constexpr DWORD kOutQueueBytes = 512;
 constexpr DWORD kPurgeAll = PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR;
 constexpr WORD kWinsockVersion = MAKEWORD(2, 2);
 
-// Read and write, exclusive (share mode 0), synchronous.
+// What a CreateFileA of a port that failed with `error` says of it. Windows
+// answers a port that another handle holds with access denied.
+LinkFailure OpenFailure(DWORD error)
+{
+    switch (error) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND: return LinkFailure::PortMissing;
+    case ERROR_ACCESS_DENIED:
+    case ERROR_SHARING_VIOLATION: return LinkFailure::PortBusy;
+    case ERROR_INVALID_NAME: return LinkFailure::BadPortName;
+    default: return LinkFailure::OpenFailed;
+    }
+}
+
+int LastError() { return static_cast<int>(GetLastError()); }
+
+// Read and write, exclusive (share mode 0), synchronous. A failure is recorded.
 HANDLE OpenExclusive(const char* path)
 {
-    return CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    const HANDLE h = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+        const DWORD error = GetLastError();
+        SetLinkFailure(OpenFailure(error), static_cast<int>(error));
+    }
+    return h;
 }
 
 bool KnownParity(int parity)
@@ -42,6 +63,26 @@ BYTE ParityCode(int parity)
     return NOPARITY;
 }
 
+// What a connect that failed with WinSock's `error` says.
+bool ConnectFailed(int error)
+{
+    switch (error) {
+    case WSAECONNREFUSED: return Fail(false, LinkFailure::ConnectRefused, error);
+    case WSAETIMEDOUT: return Fail(false, LinkFailure::ConnectTimedOut, error);
+    default: return Fail(false, LinkFailure::ConnectFailed, error);
+    }
+}
+
+// The error a finished non-blocking connect left on `s`.
+int SocketError(SOCKET s)
+{
+    int error = 0;
+    int len = sizeof error;
+    if (getsockopt(s, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &len) != 0)
+        return WSAGetLastError();
+    return error;
+}
+
 // A blocking connect() to a peer that never answers waits for the stack's
 // SYN retries (about 21 s); SO_SNDTIMEO does not bound it on Windows. So the
 // attempt runs non-blocking and is given up after `timeoutMs`.
@@ -49,10 +90,10 @@ bool ConnectWithin(SOCKET s, const sockaddr_in& addr, int timeoutMs)
 {
     u_long nonBlocking = 1;
     if (ioctlsocket(s, FIONBIO, &nonBlocking) != 0)
-        return false;
+        return ConnectFailed(WSAGetLastError());
     if (connect(s, reinterpret_cast<const sockaddr*>(&addr), sizeof addr) == SOCKET_ERROR) {
-        if (WSAGetLastError() != WSAEWOULDBLOCK)
-            return false;
+        if (const int error = WSAGetLastError(); error != WSAEWOULDBLOCK)
+            return ConnectFailed(error);
         fd_set writable;
         fd_set failed;
         FD_ZERO(&writable);
@@ -61,12 +102,13 @@ bool ConnectWithin(SOCKET s, const sockaddr_in& addr, int timeoutMs)
         FD_SET(s, &failed);
         timeval wait{timeoutMs / 1000, (timeoutMs % 1000) * 1000};
         // Windows reports a refused attempt in the except set, others in the write set.
-        if (select(0, nullptr, &writable, &failed, &wait) <= 0 || FD_ISSET(s, &failed))
-            return false;
-        int error = 0;
-        int len = sizeof error;
-        if (getsockopt(s, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &len) != 0 || error != 0)
-            return false;
+        const int ready = select(0, nullptr, &writable, &failed, &wait);
+        if (ready == 0)
+            return Fail(false, LinkFailure::ConnectTimedOut);
+        if (ready < 0)
+            return ConnectFailed(WSAGetLastError());
+        if (const int error = SocketError(s); FD_ISSET(s, &failed) || error != 0)
+            return ConnectFailed(error);
     }
     // Connected: back to blocking, as the caller's socket was.
     nonBlocking = 0;
@@ -94,6 +136,7 @@ std::string ComPortPath(const std::string& name) { return "\\\\.\\" + name; }
 
 int ProbeComPort(const std::string& name)
 {
+    ClearLinkFailure();
     HANDLE h = OpenExclusive(ComPortPath(name).c_str());
     if (h == INVALID_HANDLE_VALUE)
         return 0;
@@ -105,10 +148,11 @@ int ProbeComPort(int n) { return ProbeComPort("COM" + std::to_string(n)); }
 
 int OpenComPort(const char* path, int baud, int parity)
 {
+    ClearLinkFailure();
     if (g_hComPort != nullptr)
         Release();  // no purge when reopening
     if (path == nullptr)
-        return 0;
+        return Fail(0, LinkFailure::BadArgument);
     HANDLE h = OpenExclusive(path);
     if (h == INVALID_HANDLE_VALUE)
         return 0;
@@ -130,13 +174,19 @@ int OpenComPort(const char* path, int baud, int parity)
     dcb.Parity = ParityCode(parity);
     dcb.StopBits = ONESTOPBIT;
     // Codes beyond even (mark, space) are not ours to pass on: refused as on Linux.
-    if (baud <= 0 || !KnownParity(parity) || !SetCommState(h, &dcb)) {
+    if (baud <= 0 || !KnownParity(parity)) {
         Release();
-        return 0;
+        return Fail(0, baud <= 0 ? LinkFailure::BadBaud : LinkFailure::BadParity);
+    }
+    if (!SetCommState(h, &dcb)) {
+        const int error = LastError();
+        Release();
+        return Fail(0, LinkFailure::SettingRefused, error);
     }
     if (!SetupComm(h, kInQueueBytes, kOutQueueBytes)) {
+        const int error = LastError();
         Release();
-        return 0;
+        return Fail(0, LinkFailure::QueueRefused, error);
     }
     PurgeComm(h, kPurgeAll);
     return 1;
@@ -144,42 +194,54 @@ int OpenComPort(const char* path, int baud, int parity)
 
 int CloseComPort()
 {
+    ClearLinkFailure();
     if (g_hComPort == nullptr)
-        return 0;
+        return Fail(0, LinkFailure::NoPortHeld);
     PurgeComm(g_hComPort, kPurgeAll);
     const BOOL rc = CloseHandle(g_hComPort);
     g_hComPort = nullptr;
-    return rc ? 1 : 0;
+    return rc ? 1 : Fail(0, LinkFailure::CloseFailed, LastError());
 }
 
 bool IsComPortOpen() { return g_hComPort != nullptr; }
 
+// The checks ComWrite and ComRead share: -1 with its reason when the call
+// cannot start, else 0.
+int RefuseTransfer(const void* bytes, int len)
+{
+    ClearLinkFailure();
+    if (g_hComPort == nullptr)
+        return Fail(-1, LinkFailure::NoPortHeld);
+    if (len < 0 || (bytes == nullptr && len > 0))
+        return Fail(-1, LinkFailure::BadArgument);
+    return 0;
+}
+
 int ComWrite(const void* data, int len)
 {
-    if (g_hComPort == nullptr)
-        return -1;
-    if (len < 0 || (data == nullptr && len > 0))
+    if (RefuseTransfer(data, len) != 0)
         return -1;
     DWORD written = 0;
     if (!WriteFile(g_hComPort, data, static_cast<DWORD>(len), &written, nullptr))
-        return -1;
+        return Fail(-1, LinkFailure::TransferFailed, LastError());
+    if (static_cast<int>(written) < len)
+        SetLinkFailure(LinkFailure::WriteTimedOut);
     return static_cast<int>(written);
 }
 
 int ComRead(void* buffer, int size)
 {
-    if (g_hComPort == nullptr)
-        return -1;
-    if (size < 0 || (buffer == nullptr && size > 0))
+    if (RefuseTransfer(buffer, size) != 0)
         return -1;
     DWORD got = 0;
     if (!ReadFile(g_hComPort, buffer, static_cast<DWORD>(size), &got, nullptr))
-        return -1;
+        return Fail(-1, LinkFailure::TransferFailed, LastError());
     return static_cast<int>(got);
 }
 
 int TcpConnect(std::string ip, std::string port)
 {
+    ClearLinkFailure();
     WSADATA wsa = {};
     WSAStartup(kWinsockVersion, &wsa);
     // The socket a new attempt replaces is never used again: close it.
@@ -187,7 +249,7 @@ int TcpConnect(std::string ip, std::string port)
         closesocket(g_hSocket);
     g_hSocket = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
     if (g_hSocket == INVALID_SOCKET)
-        return 0;
+        return Fail(0, LinkFailure::SocketFailed, WSAGetLastError());
 
     const DWORD timeoutMs = link_cfg::kTcpTimeoutMs;
     setsockopt(g_hSocket, SOL_SOCKET, SO_SNDTIMEO, reinterpret_cast<const char*>(&timeoutMs),
@@ -201,16 +263,19 @@ int TcpConnect(std::string ip, std::string port)
     addr.sin_addr.s_addr = inet_addr(ip.c_str());
     addr.sin_port = htons(TcpPortFromText(port));
     if (addr.sin_addr.s_addr == INADDR_NONE)
-        return 0;  // unreadable text: nothing to reach
+        return Fail(0, LinkFailure::BadAddress);  // unreadable text: nothing to reach
 
     return ConnectWithin(g_hSocket, addr, link_cfg::kTcpTimeoutMs) ? 1 : 0;
 }
 
 int TcpClose()
 {
+    ClearLinkFailure();
     if (g_hSocket == INVALID_SOCKET)
-        return SOCKET_ERROR;
+        return Fail(SOCKET_ERROR, LinkFailure::NoSocket);
     const int rc = closesocket(g_hSocket);
+    if (rc != 0)
+        SetLinkFailure(LinkFailure::CloseFailed, WSAGetLastError());
     g_hSocket = INVALID_SOCKET;
     return rc;
 }

@@ -118,6 +118,9 @@ enum class Vanish {
 struct VanishRow {
     const char* name;
     Vanish how;
+    // What the link records for the reads that meet the gone far end: a
+    // hang-up, or nothing (a silent line is no failure).
+    LinkFailure reason;
 };
 void PrintTo(const VanishRow& row, std::ostream* os) { *os << row.name; }
 
@@ -158,12 +161,14 @@ TEST_P(FarEndVanishes, CommandEndsWithWhatArrivedAndTheConsoleKeepsWorking)
         ASSERT_TRUE(*vanished < ended) << "the far end began to go only after the command";
         EXPECT_EQ(Text(IDC_ED_WRITESENT), kWriteFiveToRegisterOne);
         EXPECT_EQ(Text(IDC_ED_WRITEREPLY), Hex(partial));
+        EXPECT_EQ(LinkLastFailure().reason, GetParam().reason) << "what ended the read";
         EXPECT_LT(took, kCommandLimit + kSchedulingSlack) << Ms(took) << " ms";
 
         // The next command meets a dead line: no message, nothing shown received.
         const auto tookNext = Run(Cmd::Read);
         EXPECT_EQ(Text(IDC_ED_READSENT), kReadRegisterOne);
         EXPECT_EQ(Text(IDC_ED_READREPLY), "");
+        EXPECT_EQ(LinkLastFailure().reason, GetParam().reason);
         EXPECT_LT(tookNext, kCommandLimit + kSchedulingSlack) << Ms(tookNext) << " ms";
         EXPECT_EQ(probe.Count(), 0);
         EXPECT_EQ(Text(IDC_ED_WRITEREPLY), Hex(partial)) << "the write area is left alone";
@@ -192,8 +197,8 @@ TEST_P(FarEndVanishes, CommandEndsWithWhatArrivedAndTheConsoleKeepsWorking)
 }
 
 INSTANTIATE_TEST_SUITE_P(Faults, FarEndVanishes,
-                         testing::Values(VanishRow{"CablePulled", Vanish::CablePulled},
-                                         VanishRow{"DeviceDied", Vanish::DeviceDied}),
+                         testing::Values(VanishRow{"CablePulled", Vanish::CablePulled, LinkFailure::HungUp},
+                                         VanishRow{"DeviceDied", Vanish::DeviceDied, LinkFailure::None}),
                          [](const testing::TestParamInfo<VanishRow>& info) {
                              return std::string(info.param.name);
                          });

@@ -23,6 +23,7 @@ struct FailureRow {
     LoopbackListener::Kind kind;
     std::chrono::milliseconds atLeast;  // shows it was this failure, not another
     std::chrono::milliseconds within;
+    LinkFailure reason;  // what the link recorded
 };
 void PrintTo(const FailureRow& row, std::ostream* os) { *os << row.name; }
 
@@ -41,20 +42,24 @@ TEST_P(TcpFailures, ReportedWithinTheSocketTimeout)
     const auto took = Clock::now() - t0;
     ASSERT_EQ(probe.Count(), 1);
     EXPECT_EQ(probe.Last().text, U("网络设备连接失败"));
+    EXPECT_EQ(LinkLastFailure().reason, row.reason);
     // The box is up (and answered) inside the click; it adds little.
     EXPECT_GE(took, row.atLeast) << Ms(took) << " ms";
     EXPECT_LT(took, row.within) << Ms(took) << " ms";
     ExpectClosed();  // the serial side is untouched
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Faults, TcpFailures,
-    testing::Values(
-        // Only the 3000 ms send time-out of the socket ends the connect.
-        FailureRow{"BlackHoleListener", LoopbackListener::BlackHole,
-                   std::chrono::milliseconds(link_cfg::kTcpTimeoutMs) - 100ms, 3500ms + kSchedulingSlack},
-        FailureRow{"RefusedConnection", LoopbackListener::Refusing, 0ms, 500ms + kSchedulingSlack}),
-    [](const testing::TestParamInfo<FailureRow>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Faults, TcpFailures,
+                         testing::Values(
+                             // Only the 3000 ms send time-out of the socket ends the connect.
+                             FailureRow{"BlackHoleListener", LoopbackListener::BlackHole,
+                                        std::chrono::milliseconds(link_cfg::kTcpTimeoutMs) - 100ms,
+                                        3500ms + kSchedulingSlack, LinkFailure::ConnectTimedOut},
+                             FailureRow{"RefusedConnection", LoopbackListener::Refusing, 0ms,
+                                        500ms + kSchedulingSlack, LinkFailure::ConnectRefused}),
+                         [](const testing::TestParamInfo<FailureRow>& info) {
+                             return std::string(info.param.name);
+                         });
 
 TEST_F(TcpFaults, ThousandConnectPressesLeakNoDescriptor)
 {

@@ -2,11 +2,13 @@
 #include "link/LinkUtil.h"
 
 #include "link/LinkDetail.h"
+#include "tests/link/LinkTestUtil.h"
 #include "tests/support/PtyPair.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -113,13 +115,31 @@ TEST(PortProbe, AnswersOnlyForAFreeTerminal)
     PtyPair pair;
     EXPECT_EQ(ProbeComPort(pair.NameA()), 1);
     EXPECT_EQ(ProbeComPort(pair.NameA()), 1) << "the probe released it";
-    EXPECT_EQ(ProbeComPort(pair.NameA() + "missing"), 0);
-    EXPECT_EQ(ProbeComPort("null"), 0) << "a device that is not a terminal";
-    EXPECT_EQ(ProbeComPort(""), 0);
-    EXPECT_EQ(ProbeComPort("../dev/" + pair.NameA()), 0) << "names are entries directly under /dev";
-    EXPECT_EQ(ProbeComPort(pair.PathA()), 0) << "a path is no name";
-    EXPECT_EQ(ProbeComPort(0), 0);
-    EXPECT_EQ(ProbeComPort(-1), 0);
+    EXPECT_EQ(LastReason(), LinkFailure::None);
+
+    struct Refused {
+        std::string name;
+        LinkFailure reason;
+        int error;
+        const char* why;
+    };
+    const Refused refused[] = {
+        {"ttyNoSuchPort0", LinkFailure::PortMissing, ENOENT, "nothing by that name under /dev"},
+        {pair.NameA() + "missing", LinkFailure::BadPortName, 0, "pts/ and no number"},
+        {"null", LinkFailure::NotAPort, ENOTTY, "a device that is not a terminal"},
+        {"", LinkFailure::BadPortName, 0, "no name"},
+        {"../dev/" + pair.NameA(), LinkFailure::BadPortName, 0, "names are entries directly under /dev"},
+        {pair.PathA(), LinkFailure::BadPortName, 0, "a path is no name"},
+    };
+    for (const Refused& r : refused) {
+        EXPECT_EQ(ProbeComPort(r.name), 0) << r.why;
+        EXPECT_EQ(LastReason(), r.reason) << r.why;
+        EXPECT_EQ(LinkLastFailure().error, r.error) << r.why;
+    }
+    for (int n : {0, -1}) {
+        EXPECT_EQ(ProbeComPort(n), 0) << n;
+        EXPECT_EQ(LastReason(), LinkFailure::BadPortName) << n;
+    }
 }
 
 // The one name with a slash: a pseudo-terminal by number, as the demo lists
@@ -134,8 +154,10 @@ TEST(PortProbe, TakesAPseudoTerminalByNumberOnly)
     ASSERT_EQ(pts.rfind("pts/", 0), 0u) << pts;
     EXPECT_EQ(ProbeComPort(pts), 1);
     EXPECT_EQ(ComPortPath(pts), "/dev/" + pts);
-    for (const char* bad : {"pts/", "pts/ptmx", "pts/1/", "pts/../null", "pts/1a", "pts//1", "./pts/1"})
+    for (const char* bad : {"pts/", "pts/ptmx", "pts/1/", "pts/../null", "pts/1a", "pts//1", "./pts/1"}) {
         EXPECT_EQ(ProbeComPort(bad), 0) << bad;
+        EXPECT_EQ(LastReason(), LinkFailure::BadPortName) << bad;
+    }
 }
 
 TEST(PortProbe, PathIsTheNameUnderDev)

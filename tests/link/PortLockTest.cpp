@@ -4,6 +4,7 @@
 #include "link/PortLock.h"
 #include "link/ChildProcess.h"
 #include "link/LinkUtil.h"
+#include "tests/link/LinkTestUtil.h"
 #include "tests/support/NormalUser.h"
 #include "tests/support/PtyPair.h"
 
@@ -148,7 +149,9 @@ TEST_P(PortLocks, LiveLockOfAnotherProcessHoldsThePort)
     const std::string content = GetParam().content(other);
     Plant(content);
     EXPECT_EQ(ProbeComPort(m_pair.NameA()), 0);
+    EXPECT_EQ(LastReason(), LinkFailure::PortLocked);
     EXPECT_EQ(OpenComPort(m_pair.PathA().c_str(), 9600, link_cfg::kParityNone), 0);
+    EXPECT_EQ(LastReason(), LinkFailure::PortLocked);
     EXPECT_FALSE(IsComPortOpen());
     for (const std::string& lock : Locks())
         EXPECT_EQ(ReadFile(lock), content) << "the other's lock stays";
@@ -188,8 +191,10 @@ TEST_F(OwnLock, WrittenAtOpenRemovedAtCloseAndReopen)
 
     // A failed open leaves no lock behind.
     EXPECT_EQ(OpenComPort(m_pair.PathA().c_str(), 9600, 7), 0);
+    EXPECT_EQ(LastReason(), LinkFailure::BadParity);
     EXPECT_FALSE(Exists(lock));
     EXPECT_EQ(OpenComPort((m_pair.PathA() + "missing").c_str(), 9600, link_cfg::kParityNone), 0);
+    EXPECT_EQ(LastReason(), LinkFailure::PortMissing);
     EXPECT_FALSE(Exists(portlock::PathFor(m_pair.PathA() + "missing")));
     EXPECT_EQ(std::distance(fs::directory_iterator(m_folder), fs::directory_iterator()), 0)
         << "no temporary file left either";
@@ -234,8 +239,12 @@ TEST_F(OwnLock, FolderThatTakesNoLock)
                   [&]() -> std::string {
                       if (ProbeComPort(m_pair.NameA()) != 0)
                           return "probed free despite a live lock";
+                      if (LastReason() != LinkFailure::PortLocked)
+                          return std::string("probe refused for ") + LinkFailureName(LastReason());
                       if (OpenComPort(m_pair.PathA().c_str(), 9600, link_cfg::kParityNone) != 0)
                           return "opened despite the live lock of another user's process";
+                      if (LastReason() != LinkFailure::PortLocked)
+                          return std::string("open refused for ") + LinkFailureName(LastReason());
                       return "";
                   }),
               "");

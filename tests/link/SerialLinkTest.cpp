@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <thread>
 
 #include <fcntl.h>
@@ -235,6 +236,7 @@ TEST_F(SerialLink, WriteGivesUpAfterTheWriteTimeoutWithTheCountWritten)
     tcflow(side.fd(), TCOON);
 
     EXPECT_EQ(n, 0);
+    EXPECT_EQ(LastReason(), LinkFailure::WriteTimedOut);
     EXPECT_GE(took, 108ms);
     EXPECT_LT(took, 108ms + kLateSlack);
 }
@@ -244,17 +246,24 @@ TEST_F(SerialLink, NoPortHeldGivesMinusOneAndTouchesNothing)
     std::array<std::uint8_t, kReadSize> buf{};
     buf.fill(0xAA);
     EXPECT_EQ(ComRead(buf.data(), kReadSize), -1);
+    EXPECT_EQ(LastReason(), LinkFailure::NoPortHeld);
     EXPECT_EQ(ComWrite(buf.data(), kReadSize), -1);
+    EXPECT_EQ(LastReason(), LinkFailure::NoPortHeld);
     EXPECT_TRUE(std::all_of(buf.begin(), buf.end(), [](std::uint8_t b) { return b == 0xAA; }));
 
     PtyPair pair;
     EXPECT_FALSE(IsComPortOpen());
     ASSERT_EQ(OpenComPort(pair.PathA().c_str(), 9600, link_cfg::kParityNone), 1);
+    EXPECT_EQ(LastReason(), LinkFailure::None) << "a success clears the record";
     EXPECT_TRUE(IsComPortOpen());
+    EXPECT_EQ(ComRead(buf.data(), -1), -1);
+    EXPECT_EQ(LastReason(), LinkFailure::BadArgument) << "held, but nothing to read into";
     EXPECT_EQ(CloseComPort(), 1);
     EXPECT_FALSE(IsComPortOpen());
     EXPECT_EQ(ComRead(buf.data(), kReadSize), -1) << "after close";
+    EXPECT_EQ(LastReason(), LinkFailure::NoPortHeld);
     EXPECT_EQ(ComWrite(buf.data(), kReadSize), -1) << "after close";
+    EXPECT_EQ(LastReason(), LinkFailure::NoPortHeld);
 }
 
 TEST_F(SerialLink, CloseTwiceIsHarmless)
@@ -263,6 +272,7 @@ TEST_F(SerialLink, CloseTwiceIsHarmless)
     ASSERT_EQ(OpenComPort(pair.PathA().c_str(), 9600, link_cfg::kParityNone), 1);
     EXPECT_NE(CloseComPort(), 0);
     EXPECT_EQ(CloseComPort(), 0);
+    EXPECT_EQ(LastReason(), LinkFailure::NoPortHeld);
     EXPECT_EQ(ProbeComPort(pair.NameA()), 1);
 }
 
@@ -280,8 +290,11 @@ TEST_F(SerialLink, ReopenClosesTheHeldPortFirst)
 
     const std::string missing = "/dev/" + first.NameA() + "missing";
     EXPECT_EQ(OpenComPort(missing.c_str(), 9600, link_cfg::kParityNone), 0);
+    EXPECT_EQ(LastReason(), LinkFailure::PortMissing);
+    EXPECT_EQ(LinkLastFailure().error, ENOENT);
     const std::uint8_t byte = 0x01;
     EXPECT_EQ(ComWrite(&byte, 1), -1) << "a failed reopen leaves no port held";
+    EXPECT_EQ(LastReason(), LinkFailure::NoPortHeld);
     EXPECT_FALSE(IsComPortOpen());
     EXPECT_EQ(ProbeComPort(second.NameA()), 1);
 }
@@ -290,6 +303,7 @@ struct RefusedCase {
     const char* name;
     int baud;
     int parity;
+    LinkFailure reason;
 };
 
 void PrintTo(const RefusedCase& c, std::ostream* os) { *os << c.name; }
@@ -304,6 +318,8 @@ TEST_P(RefusedSettings, LeaveNoPortHeld)
     ASSERT_EQ(OpenComPort(held.PathA().c_str(), 9600, link_cfg::kParityNone), 1);
 
     EXPECT_EQ(OpenComPort(pair.PathA().c_str(), GetParam().baud, GetParam().parity), 0);
+    EXPECT_EQ(LastReason(), GetParam().reason);
+    EXPECT_EQ(LinkLastFailure().error, 0) << "the link's own finding, not the platform's";
     const std::uint8_t byte = 0x01;
     EXPECT_EQ(ComWrite(&byte, 1), -1);
     EXPECT_EQ(ProbeComPort(pair.NameA()), 1) << "the refused port's handle was closed";
@@ -311,13 +327,14 @@ TEST_P(RefusedSettings, LeaveNoPortHeld)
     EXPECT_EQ(CloseComPort(), 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(SerialLink, RefusedSettings,
-                         ::testing::Values(RefusedCase{"OddParity", 9600, link_cfg::kParityOdd},
-                                           RefusedCase{"EvenParity", 9600, link_cfg::kParityEven},
-                                           RefusedCase{"UnknownParityCode", 9600, 3},
-                                           RefusedCase{"ZeroBaud", 0, link_cfg::kParityNone},
-                                           RefusedCase{"NegativeBaud", -9600, link_cfg::kParityNone}),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    SerialLink, RefusedSettings,
+    ::testing::Values(RefusedCase{"OddParity", 9600, link_cfg::kParityOdd, LinkFailure::ParityNotKept},
+                      RefusedCase{"EvenParity", 9600, link_cfg::kParityEven, LinkFailure::ParityNotKept},
+                      RefusedCase{"UnknownParityCode", 9600, 3, LinkFailure::BadParity},
+                      RefusedCase{"ZeroBaud", 0, link_cfg::kParityNone, LinkFailure::BadBaud},
+                      RefusedCase{"NegativeBaud", -9600, link_cfg::kParityNone, LinkFailure::BadBaud}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 class LineSettings : public SerialLink, public ::testing::WithParamInterface<int> {};
 
@@ -360,6 +377,9 @@ TEST_F(SerialLink, HeldPortIsExclusive)
     PtyPair pair;
     ASSERT_EQ(OpenComPort(pair.PathA().c_str(), 9600, link_cfg::kParityNone), 1);
     EXPECT_EQ(ProbeComPort(pair.NameA()), 0) << "this process holds it";
+    // Our own lock does not count against us: the open file's flock does.
+    EXPECT_EQ(LastReason(), LinkFailure::PortBusy);
+    EXPECT_EQ(LinkLastFailure().error, EWOULDBLOCK);
     EXPECT_EQ(ProbeComPort(pair.NameB()), 1) << "the other end is free";
 
     // The link's target is the same tty: it is held under that name too.
@@ -380,7 +400,9 @@ TEST_F(SerialLink, PortHeldByAnotherProcessProbesZero)
         PortHolder other(pair.PathA());
         ASSERT_TRUE(other.Holding());
         EXPECT_EQ(ProbeComPort(pair.NameA()), 0);
+        EXPECT_EQ(LastReason(), LinkFailure::PortBusy) << "by its other name, no lock of the holder's";
         EXPECT_EQ(OpenComPort(pair.PathA().c_str(), 9600, link_cfg::kParityNone), 0);
+        EXPECT_EQ(LastReason(), testsupport::HeldByAnotherProcess());
     }
     EXPECT_EQ(ProbeComPort(pair.NameA()), 1) << "released when the holder ended";
 }
@@ -411,8 +433,10 @@ TEST_F(SerialLink, FarEndVanishingFailsCleanlyAndAFreshPairWorks)
         std::array<std::uint8_t, kReadSize> buf{};
         const auto start = Clock::now();
         EXPECT_EQ(ComRead(buf.data(), kReadSize), -1);
+        EXPECT_EQ(LastReason(), LinkFailure::HungUp);
         EXPECT_LT(Clock::now() - start, kReadTimeout128);
         EXPECT_EQ(Write(BuildWriteRegisterFrame(1, 1, 1)), -1);
+        EXPECT_EQ(LastReason(), LinkFailure::HungUp);
         EXPECT_NE(CloseComPort(), 0);
     }
     PtyPair fresh;

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -45,6 +46,8 @@ TEST_F(TcpLink, ListeningPortConnects)
 TEST_F(TcpLink, ClosedPortFails)
 {
     EXPECT_EQ(TcpConnect(kLoopback, testsupport::ClosedLoopbackPortText()), 0);
+    EXPECT_EQ(LastReason(), LinkFailure::ConnectRefused);
+    EXPECT_EQ(LinkLastFailure().error, ECONNREFUSED);
 }
 
 struct PortTextCase {
@@ -78,12 +81,15 @@ TEST_F(TcpLink, PortTextWithoutDigitsIsPortZero)
 {
     // Nothing can listen on port 0, so the attempt is refused.
     EXPECT_EQ(TcpConnect(kLoopback, "http"), 0);
+    EXPECT_EQ(LastReason(), LinkFailure::ConnectRefused);
     EXPECT_EQ(TcpConnect(kLoopback, ""), 0);
+    EXPECT_EQ(LastReason(), LinkFailure::ConnectRefused);
 }
 
 struct AddressCase {
     const char* text;
     int result;
+    LinkFailure reason;
 };
 
 // inet_addr's reading: shortened and hexadecimal forms of the loopback
@@ -92,12 +98,23 @@ TEST_F(TcpLink, AddressTextReadsLikeInetAddr)
 {
     LoopbackListener l;
     ASSERT_TRUE(l.Ok());
+    constexpr LinkFailure kOk = LinkFailure::None;
+    constexpr LinkFailure kBad = LinkFailure::BadAddress;
     const AddressCase cases[] = {
-        {"127.0.0.1", 1}, {"127.1", 1},      {"0x7f.0.0.1", 1},  {"2130706433", 1},  {"", 0},
-        {"abc", 0},       {"127.0.0.1x", 0}, {"127.0.0.256", 0}, {"127.0.0.1.1", 0}, {"localhost", 0},
+        {"127.0.0.1", 1, kOk},
+        {"127.1", 1, kOk},
+        {"0x7f.0.0.1", 1, kOk},
+        {"2130706433", 1, kOk},
+        {"", 0, kBad},
+        {"abc", 0, kBad},
+        {"127.0.0.1x", 0, kBad},
+        {"127.0.0.256", 0, kBad},
+        {"127.0.0.1.1", 0, kBad},
+        {"localhost", 0, kBad},
     };
     for (const AddressCase& c : cases) {
         EXPECT_EQ(TcpConnect(c.text, l.PortText()), c.result) << '"' << c.text << '"';
+        EXPECT_EQ(LastReason(), c.reason) << '"' << c.text << '"';
         if (c.result == 1)
             l.AcceptOne(1s);
     }
@@ -118,6 +135,7 @@ TEST_F(TcpLink, UnansweredHandshakeEndsAfterTheTimeout)
     std::printf("connect to a full backlog ended after %.0f ms\n", Ms(took));
     RecordProperty("blackhole_connect_ms", static_cast<int>(Ms(took)));
     EXPECT_EQ(result, 0);
+    EXPECT_EQ(LastReason(), LinkFailure::ConnectTimedOut);
     EXPECT_GE(took, 2900ms);
     EXPECT_LT(took, 3500ms);
 }
@@ -135,6 +153,7 @@ TEST_F(TcpLink, RepeatedAttemptsLeakNoDescriptors)
             l.AcceptOne(1s);
         } else {
             EXPECT_EQ(TcpConnect(kLoopback, closed), 0);
+            EXPECT_EQ(LastReason(), LinkFailure::ConnectRefused);
         }
     }
     EXPECT_EQ(OpenDescriptorCount(), before);
@@ -143,6 +162,7 @@ TEST_F(TcpLink, RepeatedAttemptsLeakNoDescriptors)
 TEST_F(TcpLink, CloseReleasesTheSocketOnce)
 {
     EXPECT_EQ(TcpClose(), -1) << "nothing to close yet";
+    EXPECT_EQ(LastReason(), LinkFailure::NoSocket);
     LoopbackListener l;
     ASSERT_TRUE(l.Ok());
     ASSERT_EQ(TcpConnect(kLoopback, l.PortText()), 1);
@@ -150,6 +170,7 @@ TEST_F(TcpLink, CloseReleasesTheSocketOnce)
     EXPECT_EQ(TcpClose(), 0);
     EXPECT_EQ(OpenDescriptorCount(), before - 1);
     EXPECT_EQ(TcpClose(), -1) << "a second close touches no other descriptor";
+    EXPECT_EQ(LastReason(), LinkFailure::NoSocket);
 }
 
 }  // namespace

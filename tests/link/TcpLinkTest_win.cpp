@@ -59,12 +59,14 @@ TEST_F(TcpLink, ClosedPortFailsAtOnce)
     const auto start = Clock::now();
     EXPECT_EQ(TcpConnect(kLoopback, ClosedPortText()), 0);
     EXPECT_LT(Clock::now() - start, 2500ms) << "a refusal is not a time-out";
+    EXPECT_EQ(LastReason(), LinkFailure::ConnectRefused);
+    EXPECT_EQ(LinkLastFailure().error, WSAECONNREFUSED);
 }
 
 struct PortTextCase {
     const char* name;
     std::string text;
-    int result;
+    int result;  // 0: refused, as nothing listens on port 0 or a stray one
 };
 
 // The port text reads like atoi (leading blanks, one sign, digits up to the
@@ -86,6 +88,7 @@ TEST_F(TcpLink, PortTextReadsLikeAtoi)
     };
     for (const PortTextCase& c : cases) {
         EXPECT_EQ(TcpConnect(kLoopback, c.text), c.result) << c.name << ": \"" << c.text << '"';
+        EXPECT_EQ(LastReason(), c.result == 1 ? LinkFailure::None : LinkFailure::ConnectRefused) << c.name;
         if (c.result == 1)
             l.AcceptOne(1s);
     }
@@ -103,6 +106,7 @@ TEST_F(TcpLink, PortText80000ReachesPort14464)
 struct AddressCase {
     const char* text;
     int result;
+    LinkFailure reason;
 };
 
 // inet_addr's reading: text it cannot read fails without reaching anything.
@@ -110,12 +114,15 @@ TEST_F(TcpLink, AddressTextReadsLikeInetAddr)
 {
     Listener l;
     ASSERT_TRUE(l.Ok());
+    constexpr LinkFailure kOk = LinkFailure::None;
+    constexpr LinkFailure kBad = LinkFailure::BadAddress;
     const AddressCase cases[] = {
-        {"127.0.0.1", 1},   {"2130706433", 1},  {"", 0},          {"abc", 0},
-        {"127.0.0.256", 0}, {"127.0.0.1.1", 0}, {"localhost", 0},
+        {"127.0.0.1", 1, kOk},    {"2130706433", 1, kOk},   {"", 0, kBad},          {"abc", 0, kBad},
+        {"127.0.0.256", 0, kBad}, {"127.0.0.1.1", 0, kBad}, {"localhost", 0, kBad},
     };
     for (const AddressCase& c : cases) {
         EXPECT_EQ(TcpConnect(c.text, l.PortText()), c.result) << '"' << c.text << '"';
+        EXPECT_EQ(LastReason(), c.reason) << '"' << c.text << '"';
         if (c.result == 1)
             l.AcceptOne(1s);
     }
@@ -137,6 +144,7 @@ TEST_F(TcpLink, UnansweredHandshakeEndsAfterTheTimeout)
 
     std::printf("connect to a full backlog ended after %.0f ms\n", Ms(took));
     EXPECT_EQ(result, 0);
+    EXPECT_EQ(LastReason(), LinkFailure::ConnectTimedOut);
     EXPECT_GE(took, 2900ms);
     EXPECT_LT(took, 3500ms);
 }
@@ -151,12 +159,14 @@ TEST_F(TcpLink, ReplacedSocketIsClosed)
     EXPECT_FALSE(PeerClosed(first, 100ms));
 
     EXPECT_EQ(TcpConnect(kLoopback, ClosedPortText()), 0);
+    EXPECT_EQ(LastReason(), LinkFailure::ConnectRefused);
     EXPECT_TRUE(PeerClosed(first, 1s)) << "the socket the new attempt replaced was closed";
 }
 
 TEST_F(TcpLink, CloseReleasesTheSocketOnce)
 {
     EXPECT_EQ(TcpClose(), SOCKET_ERROR) << "nothing to close yet";
+    EXPECT_EQ(LastReason(), LinkFailure::NoSocket);
     Listener l;
     ASSERT_TRUE(l.Ok());
     ASSERT_EQ(TcpConnect(kLoopback, l.PortText()), 1);
@@ -165,6 +175,7 @@ TEST_F(TcpLink, CloseReleasesTheSocketOnce)
     EXPECT_EQ(TcpClose(), 0);
     EXPECT_TRUE(PeerClosed(peer, 1s));
     EXPECT_EQ(TcpClose(), SOCKET_ERROR) << "a second close touches nothing";
+    EXPECT_EQ(LastReason(), LinkFailure::NoSocket);
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include "tests/support/PortHolder.h"
 
+#include "link/PortLock.h"
+
 #include <chrono>
 #include <csignal>
 #include <stdexcept>
@@ -11,6 +13,13 @@
 #include <unistd.h>
 
 namespace testsupport {
+
+LinkFailure HeldByAnotherProcess()
+{
+    const bool locked =
+        portlock::Folder() == portlock::kDefaultFolder && access(portlock::kDefaultFolder, W_OK) == 0;
+    return locked ? LinkFailure::PortLocked : LinkFailure::PortBusy;
+}
 
 namespace {
 constexpr int kReportTimeoutMs = 5000;

@@ -8,6 +8,7 @@
 #pragma once
 
 #include "link/ChildProcess.h"
+#include "link/LinkFailure.h"
 
 #include <string>
 
@@ -35,5 +36,12 @@ private:
     ChildProcess m_helper;
     bool m_holding = false;
 };
+
+// Why this process's link refuses to open the very path that a PortHolder
+// with the default lock folder opened: the holder's lock file when that
+// folder takes locks and this process reads it too, else the holder's
+// exclusive open. (Reached by another name, as a pair's "pts/<n>", the lock
+// is named differently and only the exclusive open refuses: PortBusy.)
+LinkFailure HeldByAnotherProcess();
 
 }  // namespace testsupport

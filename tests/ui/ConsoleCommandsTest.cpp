@@ -124,6 +124,9 @@ struct SettingsRow {
     Choice baud;
     Choice parity;
     const char* status;  // nullptr: the open is refused
+    // Why the link refused it; None: the console refused the text itself
+    // and never asked the link.
+    LinkFailure link = LinkFailure::None;
 };
 void PrintTo(const SettingsRow& row, std::ostream* os) { *os << row.name; }
 
@@ -143,6 +146,7 @@ TEST_P(OpenSettings, OpenOnlyWithADefinedRateAndParity)
     Click(IDC_BTN_OPENPORT);
     if (!row.status) {
         ExpectOneMessage(probe, "打开串口失败");
+        EXPECT_EQ(LinkLastFailure().reason, row.link);
         ExpectClosed();
         return;
     }
@@ -157,6 +161,7 @@ INSTANTIATE_TEST_SUITE_P(
     // Only "无校验" can open here: a pseudo-terminal drops parity, which the
     // link reports as a failed open.
     testing::Values(SettingsRow{"ListedRate", {3}, {0}, " 19200 8 无校验 1"},
+                    SettingsRow{"OddParityDroppedByThePty", {}, {1}, nullptr, LinkFailure::ParityNotKept},
                     SettingsRow{"TypedRateOffTheList", {-1, "250000"}, {}, " 250000 8 无校验 1"},
                     SettingsRow{"LargestIntRate", {-1, "2147483647"}, {}, " 2147483647 8 无校验 1"},
                     SettingsRow{"RatePastTheIntRange", {-1, "2147483648"}, {}, nullptr},
@@ -179,6 +184,9 @@ TEST_F(ConsoleCommands, PortHeldByAnotherProcessIsNotOpened)
         MessageBoxProbe probe;
         Click(IDC_BTN_OPENPORT);
         ExpectOneMessage(probe, "打开串口失败");
+        // The console opens it as /dev/pts/<n>, not by the holder's path and
+        // its lock: the holder's exclusive open is what refuses.
+        EXPECT_EQ(LinkLastFailure().reason, LinkFailure::PortBusy);
         ExpectClosed();
     }
 
@@ -434,6 +442,7 @@ struct TcpRow {
     bool address;         // 127.0.0.1 typed, else the field stays blank
     Peer peer;            // None: the port field stays empty
     const char* message;  // nullptr: none
+    LinkFailure reason;   // the link's record after the press
 };
 void PrintTo(const TcpRow& row, std::ostream* os) { *os << row.name; }
 
@@ -464,6 +473,7 @@ TEST_P(TcpConnection, ChecksThenConnectsWithoutTouchingTheSerialState)
             ExpectOneMessage(probe, row.message);
         else
             EXPECT_EQ(probe.Count(), 0);
+        EXPECT_EQ(LinkLastFailure().reason, row.reason);
         ExpectClosed();
     }
 
@@ -474,11 +484,14 @@ TEST_P(TcpConnection, ChecksThenConnectsWithoutTouchingTheSerialState)
     ExpectOneMessage(refusal, "请先连接设备");
 }
 
-INSTANTIATE_TEST_SUITE_P(Console, TcpConnection,
-                         testing::Values(TcpRow{"NoAddressNoPort", false, Peer::None, "请填写IP地址"},
-                                         TcpRow{"NoPort", true, Peer::None, "请填写端口号"},
-                                         TcpRow{"NothingListening", true, Peer::Refusing, "网络设备连接失败"},
-                                         TcpRow{"Listening", true, Peer::Listening, nullptr}),
-                         RowName<TcpRow>);
+INSTANTIATE_TEST_SUITE_P(
+    Console, TcpConnection,
+    // None before the link is asked, or when it connects.
+    testing::Values(TcpRow{"NoAddressNoPort", false, Peer::None, "请填写IP地址", LinkFailure::None},
+                    TcpRow{"NoPort", true, Peer::None, "请填写端口号", LinkFailure::None},
+                    TcpRow{"NothingListening", true, Peer::Refusing, "网络设备连接失败",
+                           LinkFailure::ConnectRefused},
+                    TcpRow{"Listening", true, Peer::Listening, nullptr, LinkFailure::None}),
+    RowName<TcpRow>);
 
 }  // namespace

@@ -499,6 +499,7 @@ struct TcpCase {
     bool address;         // 127.0.0.1 typed, or the box left blank
     std::string port;     // the port box's text
     const char* message;  // the box the command brings, or nullptr
+    LinkFailure reason;   // the link's record: None when connected or never asked
 };
 
 TEST_F(Console, ConnectChecksAddressThenPortThenReachesTheListener)
@@ -506,12 +507,12 @@ TEST_F(Console, ConnectChecksAddressThenPortThenReachesTheListener)
     testsupport::WinListener listening;
     ASSERT_TRUE(listening.Ok());
     const TcpCase cases[] = {
-        {"listening port", true, listening.PortText(), nullptr},
-        {"closed port", true, testsupport::ClosedPortText(), "网络设备连接失败"},
-        {"blank address", false, listening.PortText(), "请填写IP地址"},
-        {"blank address, empty port: the address first", false, "", "请填写IP地址"},
-        {"empty port", true, "", "请填写端口号"},
-        {"a blank port text is not empty", true, " ", "网络设备连接失败"},
+        {"listening port", true, listening.PortText(), nullptr, LinkFailure::None},
+        {"closed port", true, testsupport::ClosedPortText(), "网络设备连接失败", LinkFailure::ConnectRefused},
+        {"blank address", false, listening.PortText(), "请填写IP地址", LinkFailure::None},
+        {"blank address, empty port: the address first", false, "", "请填写IP地址", LinkFailure::None},
+        {"empty port", true, "", "请填写端口号", LinkFailure::None},
+        {"a blank port text is not empty", true, " ", "网络设备连接失败", LinkFailure::ConnectRefused},
     };
     Start();
     const HWND ip = Item(IDC_IP_ADDRESS);
@@ -526,6 +527,7 @@ TEST_F(Console, ConnectChecksAddressThenPortThenReachesTheListener)
         TypePort(Item(IDC_ED_TCPPORT), c.port);
         BoxAnswerer boxes;
         Click(Item(IDC_BTN_CONNECT));  // a box is answered before it returns
+        EXPECT_EQ(LinkLastFailure().reason, c.reason);
         const std::vector<Box> shown = boxes.Boxes();
         if (c.message) {
             ASSERT_EQ(shown.size(), 1u) << ::testing::PrintToString(shown);
@@ -553,7 +555,9 @@ TEST_F(Console, ConnectToAnUnansweringAddressEndsWithTheFailureMessage)
     BoxAnswerer boxes;
     const auto start = std::chrono::steady_clock::now();
     Click(Item(IDC_BTN_CONNECT));
+    const LinkFailure reason = LinkLastFailure().reason;  // before the close clears it
     TcpClose();
+    EXPECT_EQ(reason, LinkFailure::ConnectTimedOut);
     const std::vector<Box> shown = boxes.Boxes();
     ASSERT_EQ(shown.size(), 1u) << ::testing::PrintToString(shown);
     // Measured to the box's showing: Wine takes a while to build and close a box.
