@@ -34,6 +34,14 @@ constexpr int kUnusedComNumber = 200;
 constexpr const char* kWineSharesPorts =
     "Wine does not refuse a second open of a COM port (share mode 0 is not enforced)";
 
+// A COM number with no device behind it: Windows answers file not found,
+// Wine access denied, which Windows gives a port held elsewhere. Under Wine
+// the two cannot be told apart, so there it is only the busy reason.
+LinkFailure NoDeviceAtThatNumber()
+{
+    return RunningUnderWine() ? LinkFailure::PortBusy : LinkFailure::PortMissing;
+}
+
 // Every test starts and ends with no port held, and skips without a peer.
 class SerialLink : public ::testing::Test {
 protected:
@@ -252,7 +260,7 @@ TEST_F(SerialLink, ReopenClosesTheHeldPortFirst)
 
     const std::string missing = "\\\\.\\COM" + std::to_string(kUnusedComNumber);
     EXPECT_EQ(OpenComPort(missing.c_str(), 9600, link_cfg::kParityNone), 0);
-    EXPECT_EQ(LastReason(), LinkFailure::PortMissing) << LinkLastFailure().error;
+    EXPECT_EQ(LastReason(), NoDeviceAtThatNumber()) << LinkLastFailure().error;
     const std::uint8_t byte = 0x01;
     EXPECT_EQ(ComWrite(&byte, 1), -1) << "a failed reopen leaves no port held";
     EXPECT_EQ(LastReason(), LinkFailure::NoPortHeld);
@@ -356,7 +364,7 @@ TEST_F(SerialLink, ProbeAnswersForThePortsThatOpen)
     const int n = std::stoi(peer.PortName().substr(3));
     EXPECT_EQ(ProbeComPort(n), 1);
     EXPECT_EQ(ProbeComPort(kUnusedComNumber), 0) << "a number with no device behind it";
-    EXPECT_EQ(LastReason(), LinkFailure::PortMissing) << LinkLastFailure().error;
+    EXPECT_EQ(LastReason(), NoDeviceAtThatNumber()) << LinkLastFailure().error;
     EXPECT_EQ(ProbeComPort("NOSUCHPORT"), 0);
     EXPECT_EQ(LastReason(), LinkFailure::PortMissing) << LinkLastFailure().error;
     EXPECT_FALSE(IsComPortOpen()) << "the probe never holds the port";
