@@ -1,9 +1,8 @@
-// CRC-16 of Modbus RTU and the one hexadecimal rendering of bytes.
+// CRC-16 of Modbus RTU: computed, and placed at the end of a frame.
 #pragma once
 
 #include <cstdint>
 #include <span>
-#include <string>
 #include <vector>
 
 // One byte into the running CRC; only the low 8 bits of `byte` and the low
@@ -19,6 +18,3 @@ void CloseWithCrc16(std::span<std::uint8_t> frame);
 
 // Appends the CRC of `bytes` to them, low byte first.
 void AppendCrc16(std::vector<std::uint8_t>& bytes);
-
-// "%.2X " per byte: two upper-case digits and a blank; len <= 0 gives "".
-std::string FormatHexBytes(const std::uint8_t* data, int len);

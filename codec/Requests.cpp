@@ -1,7 +1,7 @@
 #include "codec/Requests.h"
 
-#include "codec/Crc16.h"
 #include "codec/Frames.h"
+#include "codec/HexBytes.h"
 #include "codec/TextNumber.h"
 
 std::vector<std::uint8_t> BuildWriteMultipleFromText(std::string_view deviceAddr, std::string_view firstReg,

@@ -1,6 +1,7 @@
 // Frame builders from arbitrary integers: lengths, CRC and low bytes hold.
 #include "codec/Crc16.h"
 #include "codec/Frames.h"
+#include "codec/HexBytes.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -1,5 +1,6 @@
 // kestrel-sim: answers the console as the audio module would.
 #include "codec/Crc16.h"
+#include "codec/HexBytes.h"
 #include "codec/TextNumber.h"
 #include "link/ChildProcess.h"
 #include "sim/ModuleState.h"

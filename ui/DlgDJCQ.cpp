@@ -1,6 +1,6 @@
 #include "ui/DlgDJCQ.h"
 
-#include "codec/Crc16.h"
+#include "codec/HexBytes.h"
 #include "codec/Requests.h"
 #include "link/LinkUtil.h"
 #include "res/Strings.h"

@@ -1,7 +1,7 @@
 #include "ui/DlgModbus.h"
 
-#include "codec/Crc16.h"
 #include "codec/Frames.h"
+#include "codec/HexBytes.h"
 #include "codec/RegisterMap.h"
 #include "codec/TextNumber.h"
 #include "link/LinkUtil.h"

@@ -1,6 +1,6 @@
 #include "ui/Exchange.h"
 
-#include "codec/Crc16.h"
+#include "codec/HexBytes.h"
 #include "link/LinkUtil.h"
 
 #include <algorithm>
