@@ -93,7 +93,7 @@ bool ReadyToSend(const CString& deviceAddr, BOOL portOpen, const CString& input,
 }
 
 // Shows the request, sends it and shows what came back (nothing: empty).
-void Exchange(const RtuRequest& frame, CString& sent, CString& reply)
+void SendAndShow(const RtuRequest& frame, CString& sent, CString& reply)
 {
     sent = ToCString(FormatHexBytes(frame.data(), frame::kRtuRequestLen));
     reply = ToCString(SendAndReceive(frame.data(), frame::kRtuRequestLen));
@@ -271,9 +271,9 @@ void CDlgModbus::OnWriteRegister()
     UpdateData(TRUE);
     if (!ReadyToSend(m_strDeviceAddr, m_bPortOpen, m_strWriteValue, res::str::kMsgEnterValue))
         return;
-    Exchange(BuildWriteRegisterFrame(ParseDecimal(m_strDeviceAddr.Utf8()),
-                                     HexByte(m_cbWriteReg.GetWindowText()), HexByte(m_strWriteValue)),
-             m_strWriteSent, m_strWriteReply);
+    SendAndShow(BuildWriteRegisterFrame(ParseDecimal(m_strDeviceAddr.Utf8()),
+                                        HexByte(m_cbWriteReg.GetWindowText()), HexByte(m_strWriteValue)),
+                m_strWriteSent, m_strWriteReply);
     UpdateData(FALSE);
 }
 
@@ -282,9 +282,9 @@ void CDlgModbus::OnReadRegisters()
     UpdateData(TRUE);
     if (!ReadyToSend(m_strDeviceAddr, m_bPortOpen, m_strReadCount, res::str::kMsgEnterQuantity))
         return;
-    Exchange(BuildReadRegistersFrame(ParseDecimal(m_strDeviceAddr.Utf8()),
-                                     HexByte(m_cbReadReg.GetWindowText()), HexByte(m_strReadCount)),
-             m_strReadSent, m_strReadReply);
+    SendAndShow(BuildReadRegistersFrame(ParseDecimal(m_strDeviceAddr.Utf8()),
+                                        HexByte(m_cbReadReg.GetWindowText()), HexByte(m_strReadCount)),
+                m_strReadSent, m_strReadReply);
     UpdateData(FALSE);
 }
 
