@@ -56,7 +56,8 @@ inline constexpr std::string_view kHeaderPlain = "普通:\r\n";
 inline constexpr std::string_view kMsgStartSegEmpty = "开始段号不能为空";
 inline constexpr std::string_view kMsgEndSegEmpty = "结束段号不能为空";
 inline constexpr std::string_view kMsgSegmentOrder = "段号错误";
-inline constexpr std::string_view kMsgSegmentMax = "段号最大值为200";
+// A segment box above the largest segment number (CString::Format place: that number).
+inline constexpr std::string_view kMsgSegmentMaxFormat = "段号最大值为%1";
 
 // ---- Application shell ----
 inline constexpr std::string_view kMsgHelpFailed = "启动帮助失败。";

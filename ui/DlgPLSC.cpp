@@ -97,8 +97,11 @@ void CDlgPLSC::LimitSegment(CString& segment)
     UpdateData(TRUE);
     if (ParseDecimal(segment.Utf8()) <= request::kMaxSegment)
         return;
-    AfxMessageBox(ToCString(res::str::kMsgSegmentMax));
-    segment = CString(std::to_string(request::kMaxSegment));
-    // Writing 200 back raises one more change, which passes silently.
+    const CString largest(std::to_string(request::kMaxSegment));
+    CString message;
+    message.Format(res::str::kMsgSegmentMaxFormat, largest);
+    AfxMessageBox(message);
+    segment = largest;
+    // Writing the largest back raises one more change, which passes silently.
     UpdateData(FALSE);
 }
