@@ -17,6 +17,7 @@
 #include <ctime>
 #include <fcntl.h>
 #include <filesystem>
+#include <optional>
 #include <poll.h>
 #include <string>
 #include <string_view>
@@ -148,91 +149,153 @@ std::string ConsoleName(const std::string& link)
     return target.substr(kDev.size());
 }
 
-}  // namespace
-
-int main(int argc, char** argv)
-{
-    std::string device, link = "/tmp/kestrel-sim/ttySIM0";
-    int slave = 1, baud = 9600;
+// What the command line sets.
+struct Settings {
+    std::string device;  // empty: make a pair and serve its module end
+    std::string link = "/tmp/kestrel-sim/ttySIM0";
+    int slave = 1;
+    int baud = 9600;
     char parity = 'N';
+};
+
+// Reads the command line into `settings`. An exit code when the simulator
+// is not to run: 0 after --help, 2 (with the help on stderr) for bad use.
+std::optional<int> ReadArguments(int argc, char** argv, Settings& settings)
+{
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         const bool hasValue = i + 1 < argc;
         if (arg == "--device" && hasValue)
-            device = argv[++i];
+            settings.device = argv[++i];
         else if (arg == "--link" && hasValue)
-            link = argv[++i];
+            settings.link = argv[++i];
         else if (arg == "--slave" && hasValue)
-            slave = ParseDecimal(argv[++i]);
+            settings.slave = ParseDecimal(argv[++i]);
         else if (arg == "--baud" && hasValue)
-            baud = ParseDecimal(argv[++i]);
+            settings.baud = ParseDecimal(argv[++i]);
         else if (arg == "--parity" && hasValue)
-            parity = argv[++i][0];
+            settings.parity = argv[++i][0];
         else {
             std::fputs(SimulatorHelp().c_str(), arg == "--help" || arg == "-h" ? stdout : stderr);
             return arg == "--help" || arg == "-h" ? 0 : 2;
         }
     }
-    if (slave < 1 || slave > 247 || baud <= 0 || (parity != 'N' && parity != 'E' && parity != 'O')) {
+    const char parity = settings.parity;
+    if (settings.slave < 1 || settings.slave > 247 || settings.baud <= 0
+        || (parity != 'N' && parity != 'E' && parity != 'O')) {
         std::fputs(SimulatorHelp().c_str(), stderr);
         return 2;
     }
+    return std::nullopt;
+}
 
-    std::signal(SIGINT, OnSignal);
-    std::signal(SIGTERM, OnSignal);
-    if (device.empty()) {
-        device = MakePair(link);
-        std::printf("kestrel-sim: open %s in the console (module end: %s)\n", ConsoleName(link).c_str(),
-                    ConsoleName(device).c_str());
+// The libmodbus slave on the module's end of the line, or nullptr (with the
+// reason on stderr) when the line cannot be opened.
+modbus_t* OpenSlave(const Settings& settings)
+{
+    const char* device = settings.device.c_str();
+    modbus_t* ctx = modbus_new_rtu(device, settings.baud, settings.parity, 8, 1);
+    if (!ctx || modbus_set_slave(ctx, settings.slave) == -1 || modbus_connect(ctx) == -1) {
+        std::fprintf(stderr, "kestrel-sim: cannot open %s: %s\n", device, modbus_strerror(errno));
+        if (ctx)
+            modbus_free(ctx);
+        return nullptr;
     }
-
-    modbus_t* ctx = modbus_new_rtu(device.c_str(), baud, parity, 8, 1);
-    if (!ctx || modbus_set_slave(ctx, slave) == -1 || modbus_connect(ctx) == -1) {
-        std::fprintf(stderr, "kestrel-sim: cannot open %s: %s\n", device.c_str(), modbus_strerror(errno));
-        StopSocat();
-        return 1;
-    }
-    std::printf("kestrel-sim: slave %d on %s, %d %c 8 1\n", slave, device.c_str(), baud, parity);
+    std::printf("kestrel-sim: slave %d on %s, %d %c 8 1\n", settings.slave, device, settings.baud,
+                settings.parity);
     std::fflush(stdout);
+    return ctx;
+}
 
+// How long to wait for the line: for the first byte without end while
+// nothing is pending, a byte's time while the frame the bytes announce is
+// incomplete, else the silence that ends a frame.
+int WaitMs(const std::vector<std::uint8_t>& pending, int silenceMs)
+{
+    if (pending.empty())
+        return -1;
+    return rtu::AnnouncedLength(pending) > pending.size() ? rtu::kByteTimeoutMs : silenceMs;
+}
+
+enum class Took {
+    Bytes,  // bytes were added to the pending ones
+    Quiet,  // the wait ended with nothing new
+    Again,  // interrupted: wait again
+    Ended,  // the line failed or hung up (said on stderr)
+};
+
+// One wait on the line, adding whatever arrives to `pending`.
+Took TakeFromLine(int fd, int waitMs, const std::string& device, std::vector<std::uint8_t>& pending)
+{
+    pollfd p{fd, POLLIN, 0};
+    const int r = poll(&p, 1, waitMs);
+    if (r < 0 && errno == EINTR)
+        return Took::Again;
+    if (r < 0) {
+        std::fprintf(stderr, "kestrel-sim: %s: %s\n", device.c_str(), std::strerror(errno));
+        return Took::Ended;
+    }
+    if (r == 0)
+        return Took::Quiet;
+    std::uint8_t chunk[MODBUS_RTU_MAX_ADU_LENGTH];
+    const ssize_t n = read(fd, chunk, sizeof chunk);
+    if (n < 0 && (errno == EINTR || errno == EAGAIN))
+        return Took::Again;
+    if (n <= 0) {
+        std::fprintf(stderr, "kestrel-sim: %s: %s\n", device.c_str(),
+                     n == 0 ? "the line hung up" : std::strerror(errno));
+        return Took::Ended;
+    }
+    pending.insert(pending.end(), chunk, chunk + n);
+    return Took::Bytes;
+}
+
+// Answers the frames that arrive on `fd` until the line fails.
+void Serve(int fd, const Settings& settings)
+{
     // Frames are taken off the line here rather than by modbus_receive(),
     // which after another slave's request swallows the next frame as that
     // slave's reply and logs a frame that never came when none follows.
-    const int fd = modbus_get_socket(ctx);
     fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
-    const int silenceMs = rtu::SilenceMs(baud);
+    const int silenceMs = rtu::SilenceMs(settings.baud);
     ModuleState state;
     std::vector<std::uint8_t> pending;
     for (;;) {
-        int waitMs = -1;  // nothing pending: wait for the first byte
-        if (!pending.empty())
-            waitMs = rtu::AnnouncedLength(pending) > pending.size() ? rtu::kByteTimeoutMs : silenceMs;
-        pollfd p{fd, POLLIN, 0};
-        const int r = poll(&p, 1, waitMs);
-        if (r < 0 && errno == EINTR)
+        const Took took = TakeFromLine(fd, WaitMs(pending, silenceMs), settings.device, pending);
+        if (took == Took::Ended)
+            return;
+        // What came is cut into frames once the line falls silent, or once
+        // bytes keep coming past the longest frame.
+        if (took == Took::Again || (took == Took::Bytes && pending.size() < rtu::kMaxBurstLen))
             continue;
-        if (r < 0) {
-            std::fprintf(stderr, "kestrel-sim: %s: %s\n", device.c_str(), std::strerror(errno));
-            break;
-        }
-        if (r > 0) {
-            std::uint8_t chunk[MODBUS_RTU_MAX_ADU_LENGTH];
-            const ssize_t n = read(fd, chunk, sizeof chunk);
-            if (n < 0 && (errno == EINTR || errno == EAGAIN))
-                continue;
-            if (n <= 0) {
-                std::fprintf(stderr, "kestrel-sim: %s: %s\n", device.c_str(),
-                             n == 0 ? "the line hung up" : std::strerror(errno));
-                break;
-            }
-            pending.insert(pending.end(), chunk, chunk + n);
-            if (pending.size() < rtu::kMaxBurstLen)
-                continue;
-        }
         for (const std::vector<std::uint8_t>& frame : rtu::SplitFrames(pending))
-            Answer(state, slave, fd, frame);
+            Answer(state, settings.slave, fd, frame);
         pending.clear();
     }
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    Settings settings;
+    if (const std::optional<int> exitCode = ReadArguments(argc, argv, settings))
+        return *exitCode;
+
+    std::signal(SIGINT, OnSignal);
+    std::signal(SIGTERM, OnSignal);
+    if (settings.device.empty()) {
+        settings.device = MakePair(settings.link);
+        std::printf("kestrel-sim: open %s in the console (module end: %s)\n",
+                    ConsoleName(settings.link).c_str(), ConsoleName(settings.device).c_str());
+    }
+
+    modbus_t* ctx = OpenSlave(settings);
+    if (!ctx) {
+        StopSocat();
+        return 1;
+    }
+    Serve(modbus_get_socket(ctx), settings);
     modbus_close(ctx);
     modbus_free(ctx);
     StopSocat();
