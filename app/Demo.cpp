@@ -119,17 +119,25 @@ bool SimulatedModule::Start(std::string* error)
     if (m_simulator.Pid() > 0)
         return true;
     std::string why;
-    if (!PrepareLinkFolder(fs::path(m_linkPath).parent_path().string(), &why))
+    if (!PrepareLinkFolder(fs::path(m_linkPath).parent_path().string(), &why) || !StartSimulator(&why)
+        || !AwaitReady(&why) || !TakePortName(&why))
         return Fail(error, why);
+    return true;
+}
 
+bool SimulatedModule::StartSimulator(std::string* why)
+{
     int out[2];
     int wake[2];
-    if (pipe2(out, O_CLOEXEC) != 0)
-        return Fail(error, std::string("pipe: ") + std::strerror(errno));
+    if (pipe2(out, O_CLOEXEC) != 0) {
+        *why = std::string("pipe: ") + std::strerror(errno);
+        return false;
+    }
     m_outRead = out[0];
     if (pipe2(wake, O_CLOEXEC) != 0) {
         close(out[1]);
-        return Fail(error, std::string("pipe: ") + std::strerror(errno));
+        *why = std::string("pipe: ") + std::strerror(errno);
+        return false;
     }
     m_wakeRead = wake[0];
     m_wakeWrite = wake[1];
@@ -139,24 +147,33 @@ bool SimulatedModule::Start(std::string* error)
     options.stdoutFd = out[1];
     options.stderrFd = out[1];
     options.stopGrace = std::chrono::milliseconds(kStopGraceMs);
-    const bool started = m_simulator.Start({SimulatorPath(), "--link", m_linkPath}, options, &why);
+    const bool started = m_simulator.Start({SimulatorPath(), "--link", m_linkPath}, options, why);
     close(out[1]);
     if (!started)
-        return Fail(error, why);
+        return false;
     m_forward = std::thread([this] { Forward(); });
+    return true;
+}
 
-    if (!m_simulator.WaitUntil([this] { return Ready(); }, std::chrono::milliseconds(kReadyTimeoutMs))) {
-        return Fail(error, (m_simulator.Running() ? "the simulator did not open its pair in time:\n"
-                                                  : "the simulator ended at start-up:\n")
-                               + Output());
-    }
+bool SimulatedModule::AwaitReady(std::string* why)
+{
+    if (m_simulator.WaitUntil([this] { return Ready(); }, std::chrono::milliseconds(kReadyTimeoutMs)))
+        return true;
+    *why = (m_simulator.Running() ? "the simulator did not open its pair in time:\n"
+                                  : "the simulator ended at start-up:\n")
+           + Output();
+    return false;
+}
 
+bool SimulatedModule::TakePortName(std::string* why)
+{
     // The console opens the pseudo-terminal itself: the link lives outside
     // /dev, where the port list does not look.
     char target[PATH_MAX];
     if (realpath(m_linkPath.c_str(), target) == nullptr
         || std::strncmp(target, kPtsPrefix, std::strlen(kPtsPrefix)) != 0) {
-        return Fail(error, m_linkPath + " does not lead to a pseudo-terminal");
+        *why = m_linkPath + " does not lead to a pseudo-terminal";
+        return false;
     }
     m_portName = target + std::strlen(kDevPrefix);
     return true;

@@ -58,6 +58,11 @@ public:
     std::string Output() const;
 
 private:
+    // Start()'s steps, each false with the reason in `why`.
+    bool StartSimulator(std::string* why);  // its output piped to Forward()
+    bool AwaitReady(std::string* why);      // until its end of the pair is open
+    bool TakePortName(std::string* why);    // the pseudo-terminal the link leads to
+
     void Forward();  // thread: copies the simulator's output, notes readiness
     bool Ready() const;
     bool Fail(std::string* error, const std::string& why);
