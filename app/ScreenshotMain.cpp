@@ -129,12 +129,10 @@ bool WithToolDialog(CDlgModbus& console, int buttonId, const std::function<bool(
     return ran && ok;
 }
 
-bool RunWalkthrough(const QDir& dir)
+// Steps 1 to 3, on the console: open the simulated port, write 7 to the
+// volume register and read it back; pictured as console.png.
+bool ConsoleSession(CDlgModbus& console, const QDir& dir)
 {
-    CDlgModbus console;
-    if (!Expect(console.Create() && QTest::qWaitForWindowExposed(NativeDialog(console)), "show the console"))
-        return false;
-
     // Open the simulated port, the first in the list, at 9600, no parity.
     Click(console, IDC_BTN_OPENPORT);
     if (!Expect(console.m_bPortOpen, "open the port"))
@@ -148,10 +146,14 @@ bool RunWalkthrough(const QDir& dir)
     Type(console, IDC_CB_READREG, QStringLiteral("02"));
     Type(console, IDC_ED_READCOUNT, QStringLiteral("1"));
     Click(console, IDC_BTN_READ);
-    if (!Expect(!console.m_strReadReply.IsEmpty(), "read register 02")
-        || !Save(*NativeDialog(console), dir.filePath("console.png")))
-        return false;
+    return Expect(!console.m_strReadReply.IsEmpty(), "read register 02")
+           && Save(*NativeDialog(console), dir.filePath("console.png"));
+}
 
+// Steps 4 and 5, in the tool dialogs; pictured as write-multiple.png and
+// batch.png.
+bool ToolDialogSessions(CDlgModbus& console, const QDir& dir)
+{
     // Mode 1, volume 10 and EQ 2 in one write from register 1.
     const bool wrote = WithToolDialog<CDlgDJCQ>(console, IDC_BTN_WRITEMULTI, [&](CDlgDJCQ& dlg) {
         Type(dlg, IDC_DJCQ_REGADDR, QStringLiteral("1"));
@@ -173,6 +175,13 @@ bool RunWalkthrough(const QDir& dir)
                && Save(*NativeDialog(dlg), dir.filePath("batch.png"));
     });
     return Expect(listed, "the batch generator");
+}
+
+bool RunWalkthrough(const QDir& dir)
+{
+    CDlgModbus console;
+    return Expect(console.Create() && QTest::qWaitForWindowExposed(NativeDialog(console)), "show the console")
+           && ConsoleSession(console, dir) && ToolDialogSessions(console, dir);
 }
 
 int Walkthrough(const QString& out)
