@@ -70,12 +70,6 @@ CString ChosenText(const CComboBox& combo)
 // Hexadecimal operator text as one frame byte: the low 8 bits of the number.
 int HexByte(const CString& text) { return static_cast<int>(ParseHex(text.Utf8()) & 0xFFu); }
 
-void ShowRegisterName(CStatic& label, std::span<const RegisterEntry> table, const CString& code)
-{
-    const std::string_view* name = LookupRegisterName(table, code.Utf8());
-    label.SetWindowText(name ? ToCString(*name) : CString());
-}
-
 // The checks every register command makes, in order; false after showing
 // the first one that fails.
 bool ReadyToSend(const CString& deviceAddr, BOOL portOpen, const CString& input,
@@ -105,6 +99,67 @@ CString SelectedEntryText(const CComboBox& combo)
     CString text;
     combo.GetLBText(combo.GetCurSel(), text);
     return text;
+}
+
+// A register area of the console: the code box, the name label beside it
+// and the register map of its codes; the number (the value to write, or
+// how many registers to read) with the message when it is missing; the
+// request it builds, and the texts of the request sent and of the reply.
+struct RegisterArea {
+    CComboBox CDlgModbus::*codes;
+    CStatic CDlgModbus::*name;
+    std::span<const RegisterEntry> (*table)();
+    CString CDlgModbus::*number;
+    std::string_view numberMissing;
+    RtuRequest (*build)(int deviceAddr, int reg, int number);
+    CString CDlgModbus::*sent;
+    CString CDlgModbus::*reply;
+};
+constexpr RegisterArea kWriteArea{&CDlgModbus::m_cbWriteReg,   &CDlgModbus::m_stWriteRegName,
+                                  &WriteRegisterTable,         &CDlgModbus::m_strWriteValue,
+                                  res::str::kMsgEnterValue,    &BuildWriteRegisterFrame,
+                                  &CDlgModbus::m_strWriteSent, &CDlgModbus::m_strWriteReply};
+constexpr RegisterArea kReadArea{&CDlgModbus::m_cbReadReg,    &CDlgModbus::m_stReadRegName,
+                                 &ReadRegisterTable,          &CDlgModbus::m_strReadCount,
+                                 res::str::kMsgEnterQuantity, &BuildReadRegistersFrame,
+                                 &CDlgModbus::m_strReadSent,  &CDlgModbus::m_strReadReply};
+
+// A register command: fetch the texts, check them, build the request from
+// the device address, the code and the number (both read as hexadecimal),
+// show it, send it, show the reply.
+void SendFromArea(CDlgModbus& dlg, const RegisterArea& area)
+{
+    dlg.UpdateData(TRUE);
+    const CString& number = dlg.*area.number;
+    if (!ReadyToSend(dlg.m_strDeviceAddr, dlg.m_bPortOpen, number, area.numberMissing))
+        return;
+    SendAndShow(area.build(ParseDecimal(dlg.m_strDeviceAddr.Utf8()),
+                           HexByte((dlg.*area.codes).GetWindowText()), HexByte(number)),
+                dlg.*area.sent, dlg.*area.reply);
+    dlg.UpdateData(FALSE);
+}
+
+// Where the code to name comes from: the box's typed text or the entry just picked.
+enum class CodeFrom { Typed, Picked };
+
+// Saves the controls, then shows the name of the area's code in its label
+// (empty for a code the map does not have).
+void ShowRegisterName(CDlgModbus& dlg, const RegisterArea& area, CodeFrom from)
+{
+    dlg.UpdateData(TRUE);
+    const CComboBox& codes = dlg.*area.codes;
+    const CString code = from == CodeFrom::Typed ? codes.GetWindowText() : SelectedEntryText(codes);
+    const std::string_view* name = LookupRegisterName(area.table(), code.Utf8());
+    (dlg.*area.name).SetWindowText(name ? ToCString(*name) : CString());
+}
+
+// Runs tool dialog D over the console with the device address it shows.
+template <class D>
+void RunToolDialog(const CString& deviceAddr)
+{
+    D dlg;
+    dlg.m_strDeviceAddr = deviceAddr;
+    dlg.DoModal();
 }
 
 }  // namespace
@@ -160,7 +215,21 @@ BOOL CDlgModbus::OnInitDialog()
     // 1. Template items ("8", "1") and the first transfer, which attaches
     //    the control members.
     CDialog::OnInitDialog();
+    ListOpenablePorts();  // 2, 3
+    FillSettingLists();   // 4 to 6
+    FillRegisterLists();  // 7, 8
 
+    // 9, 10. Device address and the closed-port state line.
+    m_strDeviceAddr = ToCString(res::str::kDefaultDeviceAddr);
+    m_strStatus = ToCString(res::str::kStatusPortClosed);
+    UpdateData(FALSE);
+
+    // 11. The focus goes to the first tab stop, the port box.
+    return TRUE;
+}
+
+void CDlgModbus::ListOpenablePorts()
+{
     // 2. The ports that can be opened now, in the link's order. Ports held
     //    by another program are left out; the list is never refreshed.
     m_cbPort.ResetContent();
@@ -172,7 +241,10 @@ BOOL CDlgModbus::OnInitDialog()
     }
     // 3. The first port; an empty list keeps nothing selected.
     m_cbPort.SetCurSel(0);
+}
 
+void CDlgModbus::FillSettingLists()
+{
     // 4. Baud rates, 9600 selected.
     for (std::string_view baud : res::str::kBaudRates)
         m_cbBaud.AddString(ToCString(baud));
@@ -186,41 +258,44 @@ BOOL CDlgModbus::OnInitDialog()
     // 6. The fixed 8 data bits and 1 stop bit.
     m_cbDataBits.SetCurSel(0);
     m_cbStopBits.SetCurSel(0);
+}
 
+void CDlgModbus::FillRegisterLists()
+{
     // 7, 8. Register codes; selecting from here notifies nobody, so the name
     //    labels keep their template captions, the names of code "01".
     AddCodes(m_cbWriteReg, WriteRegisterTable());
     m_cbWriteReg.SetCurSel(0);
     AddCodes(m_cbReadReg, ReadRegisterTable());
     m_cbReadReg.SetCurSel(0);
-
-    // 9, 10. Device address and the closed-port state line.
-    m_strDeviceAddr = ToCString(res::str::kDefaultDeviceAddr);
-    m_strStatus = ToCString(res::str::kStatusPortClosed);
-    UpdateData(FALSE);
-
-    // 11. The focus goes to the first tab stop, the port box.
-    return TRUE;
 }
 
 // ---- Link commands ----
 
 void CDlgModbus::OnOpenPort()
 {
-    if (m_bPortOpen) {
-        if (MessageBox(ToCString(res::str::kAskClosePort), ToCString(res::str::kAskClosePortCaption),
-                       MB_OKCANCEL | MB_ICONQUESTION)
-            != IDOK)
-            return;
-        CloseComPort();
-        m_bPortOpen = FALSE;
-        m_strStatus = ToCString(res::str::kStatusPortClosed);
-        m_btnOpenPort.SetWindowText(ToCString(res::str::kBtnOpenPort));
-        // No save first: text typed since the last save reverts.
-        UpdateData(FALSE);
-        return;
-    }
+    if (m_bPortOpen)
+        ClosePortIfConfirmed();
+    else
+        OpenChosenPort();
+}
 
+void CDlgModbus::ClosePortIfConfirmed()
+{
+    if (MessageBox(ToCString(res::str::kAskClosePort), ToCString(res::str::kAskClosePortCaption),
+                   MB_OKCANCEL | MB_ICONQUESTION)
+        != IDOK)
+        return;
+    CloseComPort();
+    m_bPortOpen = FALSE;
+    m_strStatus = ToCString(res::str::kStatusPortClosed);
+    m_btnOpenPort.SetWindowText(ToCString(res::str::kBtnOpenPort));
+    // No save first: text typed since the last save reverts.
+    UpdateData(FALSE);
+}
+
+void CDlgModbus::OpenChosenPort()
+{
     UpdateData(TRUE);
     m_strBaud = ChosenText(m_cbBaud);
     const int portSel = m_cbPort.GetCurSel();
@@ -266,53 +341,19 @@ void CDlgModbus::OnConnectDevice()
 
 // ---- Register commands ----
 
-void CDlgModbus::OnWriteRegister()
-{
-    UpdateData(TRUE);
-    if (!ReadyToSend(m_strDeviceAddr, m_bPortOpen, m_strWriteValue, res::str::kMsgEnterValue))
-        return;
-    SendAndShow(BuildWriteRegisterFrame(ParseDecimal(m_strDeviceAddr.Utf8()),
-                                        HexByte(m_cbWriteReg.GetWindowText()), HexByte(m_strWriteValue)),
-                m_strWriteSent, m_strWriteReply);
-    UpdateData(FALSE);
-}
+void CDlgModbus::OnWriteRegister() { SendFromArea(*this, kWriteArea); }
 
-void CDlgModbus::OnReadRegisters()
-{
-    UpdateData(TRUE);
-    if (!ReadyToSend(m_strDeviceAddr, m_bPortOpen, m_strReadCount, res::str::kMsgEnterQuantity))
-        return;
-    SendAndShow(BuildReadRegistersFrame(ParseDecimal(m_strDeviceAddr.Utf8()),
-                                        HexByte(m_cbReadReg.GetWindowText()), HexByte(m_strReadCount)),
-                m_strReadSent, m_strReadReply);
-    UpdateData(FALSE);
-}
+void CDlgModbus::OnReadRegisters() { SendFromArea(*this, kReadArea); }
 
 // ---- Register-name labels ----
 
-void CDlgModbus::OnEditChangeWriteReg()
-{
-    UpdateData(TRUE);
-    ShowRegisterName(m_stWriteRegName, WriteRegisterTable(), m_cbWriteReg.GetWindowText());
-}
+void CDlgModbus::OnEditChangeWriteReg() { ShowRegisterName(*this, kWriteArea, CodeFrom::Typed); }
 
-void CDlgModbus::OnSelChangeWriteReg()
-{
-    UpdateData(TRUE);
-    ShowRegisterName(m_stWriteRegName, WriteRegisterTable(), SelectedEntryText(m_cbWriteReg));
-}
+void CDlgModbus::OnSelChangeWriteReg() { ShowRegisterName(*this, kWriteArea, CodeFrom::Picked); }
 
-void CDlgModbus::OnEditChangeReadReg()
-{
-    UpdateData(TRUE);
-    ShowRegisterName(m_stReadRegName, ReadRegisterTable(), m_cbReadReg.GetWindowText());
-}
+void CDlgModbus::OnEditChangeReadReg() { ShowRegisterName(*this, kReadArea, CodeFrom::Typed); }
 
-void CDlgModbus::OnSelChangeReadReg()
-{
-    UpdateData(TRUE);
-    ShowRegisterName(m_stReadRegName, ReadRegisterTable(), SelectedEntryText(m_cbReadReg));
-}
+void CDlgModbus::OnSelChangeReadReg() { ShowRegisterName(*this, kReadArea, CodeFrom::Picked); }
 
 // ---- Tool dialogs ----
 
@@ -321,15 +362,11 @@ void CDlgModbus::OnWriteMultiple()
     // Saved first, so an address typed just before the click is the one the
     // requests go to, not the previous device's.
     UpdateData(TRUE);
-    CDlgDJCQ dlg;
-    dlg.m_strDeviceAddr = m_strDeviceAddr;
-    dlg.DoModal();
+    RunToolDialog<CDlgDJCQ>(m_strDeviceAddr);
 }
 
 void CDlgModbus::OnBatchGenerate()
 {
     UpdateData(TRUE);
-    CDlgPLSC dlg;
-    dlg.m_strDeviceAddr = m_strDeviceAddr;
-    dlg.DoModal();
+    RunToolDialog<CDlgPLSC>(m_strDeviceAddr);
 }

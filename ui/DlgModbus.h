@@ -70,4 +70,14 @@ protected:
     // The tool dialogs, each given the device address the console shows.
     void OnWriteMultiple();
     void OnBatchGenerate();
+
+private:
+    // The start-up step's lists: the ports, the line settings, the register codes.
+    void ListOpenablePorts();
+    void FillSettingLists();
+    void FillRegisterLists();
+
+    // The two halves of the open/close toggle.
+    void ClosePortIfConfirmed();
+    void OpenChosenPort();
 };
