@@ -106,6 +106,28 @@ protected:
     QString Text(const CDialog& dlg, int id) const { return ToQString(dlg.GetDlgItem(id)->GetWindowText()); }
     void Click(CDialog& dlg, int id) { QTest::mouseClick(Item<QPushButton>(dlg, id), Qt::LeftButton); }
 
+    // The controls of one register area of the console.
+    struct RegisterArea {
+        int codeBox;
+        int nameLabel;
+        int numberBox;  // the value to write, or the number of registers to read
+        int button;
+    };
+    static constexpr RegisterArea kWriteArea{IDC_CB_WRITEREG, IDC_ST_WRITEREGNAME, IDC_ED_WRITEVALUE,
+                                             IDC_BTN_WRITE};
+    static constexpr RegisterArea kReadArea{IDC_CB_READREG, IDC_ST_READREGNAME, IDC_ED_READCOUNT,
+                                            IDC_BTN_READ};
+
+    // The operator's command on the volume, code 02 (the second entry) in
+    // both register maps: picks it, sees its name, types `number`, presses.
+    void OnVolume(CDlgModbus& console, const RegisterArea& area, const char* name, const char* number)
+    {
+        ASSERT_TRUE(PickFromList(Item<ComboBoxWidget>(console, area.codeBox), 1));
+        EXPECT_EQ(Text(console, area.nameLabel), U(name));
+        TypeInto(Item<QWidget>(console, area.numberBox), number);
+        Click(console, area.button);
+    }
+
     PrivateFolder m_folder;
     demo::SimulatedModule m_module{m_folder.Path() + "/ttySIM0"};
 };
@@ -146,17 +168,11 @@ TEST_F(Demo, ConsoleListsTheModuleAndGetsItsReplies)
     EXPECT_EQ(Text(console, IDC_ST_STATUS),
               QString::fromStdString(m_module.PortName()) + U(" 9600 8 无校验 1"));
 
-    ASSERT_TRUE(PickFromList(Item<ComboBoxWidget>(console, IDC_CB_WRITEREG), 1));
-    EXPECT_EQ(Text(console, IDC_ST_WRITEREGNAME), U("写入模块音量"));
-    TypeInto(Item<QWidget>(console, IDC_ED_WRITEVALUE), "7");
-    Click(console, IDC_BTN_WRITE);
+    ASSERT_NO_FATAL_FAILURE(OnVolume(console, kWriteArea, "写入模块音量", "7"));
     EXPECT_EQ(Text(console, IDC_ED_WRITESENT), "01 06 00 02 00 07 69 C8 ");
     EXPECT_EQ(Text(console, IDC_ED_WRITEREPLY), "01 06 00 02 00 07 69 C8 ") << "the standard echo";
 
-    ASSERT_TRUE(PickFromList(Item<ComboBoxWidget>(console, IDC_CB_READREG), 1));
-    EXPECT_EQ(Text(console, IDC_ST_READREGNAME), U("读取音量"));
-    TypeInto(Item<QWidget>(console, IDC_ED_READCOUNT), "1");
-    Click(console, IDC_BTN_READ);
+    ASSERT_NO_FATAL_FAILURE(OnVolume(console, kReadArea, "读取音量", "1"));
     EXPECT_EQ(Text(console, IDC_ED_READSENT), "01 03 00 02 00 01 25 CA ");
     EXPECT_EQ(Text(console, IDC_ED_READREPLY), "01 03 02 00 07 F9 86 ") << "volume 7, read back";
 
