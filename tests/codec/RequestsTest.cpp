@@ -12,12 +12,17 @@ namespace {
 
 using testsupport::HexText;
 
-struct TextCase {
-    const char* name;
+// The dialog's texts: the device address from the console, then its boxes.
+struct DialogTexts {
     const char* addr;
     const char* reg;
     const char* quantity;
     const char* data;
+};
+
+struct TextCase {
+    const char* name;
+    DialogTexts texts;
     const char* frame;  // full text, or only its start when `prefixOnly`
     bool prefixOnly;
 };
@@ -25,25 +30,25 @@ struct TextCase {
 TEST(WriteMultipleFromText, BoxTextsToFrame)
 {
     const TextCase cases[] = {
-        {"worked example", "1", "5", "2", "1F FF", "01 10 00 05 00 02 04 00 1F 00 FF 42 16 ", false},
-        {"register is decimal", "1", "10", "1", "1234", "01 10 00 0A 00 01 02 00 34 A7 2D ", false},
-        {"register 0A reads as 0", "1", "0A", "0", "", "01 10 00 00 00 00 00 ", true},
-        {"quantity 0 ignores tokens", "1", "1", "0", "1 2 3", "01 10 00 01 00 00 00 ", true},
-        {"missing token is 0", "1", "1", "2", "1F", "01 10 00 01 00 02 04 00 1F 00 00 ", true},
-        {"extra tokens unused", "1", "1", "1", "1 2 3", "01 10 00 01 00 01 02 00 01 ", true},
-        {"two blanks give an empty token", "1", "1", "3", "01  02", "01 10 00 01 00 03 06 00 01 00 00 00 02 ",
-         true},
-        {"empty data box", "1", "1", "2", "", "01 10 00 01 00 02 04 00 00 00 00 ", true},
-        {"0x prefix", "1", "1", "1", "0x1F", "01 10 00 01 00 01 02 00 1F ", true},
-        {"minus one", "1", "1", "1", "-1", "01 10 00 01 00 01 02 00 FF ", true},
-        {"junk token", "1", "1", "1", "zz", "01 10 00 01 00 01 02 00 00 ", true},
-        {"leading digit of junk", "1", "1", "1", "1G", "01 10 00 01 00 01 02 00 01 ", true},
-        {"register 300", "1", "300", "0", "", "01 10 00 2C ", true},
-        {"empty address goes to 0", "", "1", "0", "", "00 10 ", true},
-        {"blank quantity reads 0", "1", "1", " ", "5", "01 10 00 01 00 00 00 ", true},
+        {"worked example", {"1", "5", "2", "1F FF"}, "01 10 00 05 00 02 04 00 1F 00 FF 42 16 ", false},
+        {"register is decimal", {"1", "10", "1", "1234"}, "01 10 00 0A 00 01 02 00 34 A7 2D ", false},
+        {"register 0A reads as 0", {"1", "0A", "0", ""}, "01 10 00 00 00 00 00 ", true},
+        {"quantity 0 ignores tokens", {"1", "1", "0", "1 2 3"}, "01 10 00 01 00 00 00 ", true},
+        {"missing token is 0", {"1", "1", "2", "1F"}, "01 10 00 01 00 02 04 00 1F 00 00 ", true},
+        {"extra tokens unused", {"1", "1", "1", "1 2 3"}, "01 10 00 01 00 01 02 00 01 ", true},
+        {"empty token is 0", {"1", "1", "3", "01  02"}, "01 10 00 01 00 03 06 00 01 00 00 00 02 ", true},
+        {"empty data box", {"1", "1", "2", ""}, "01 10 00 01 00 02 04 00 00 00 00 ", true},
+        {"0x prefix", {"1", "1", "1", "0x1F"}, "01 10 00 01 00 01 02 00 1F ", true},
+        {"minus one", {"1", "1", "1", "-1"}, "01 10 00 01 00 01 02 00 FF ", true},
+        {"junk token", {"1", "1", "1", "zz"}, "01 10 00 01 00 01 02 00 00 ", true},
+        {"leading digit of junk", {"1", "1", "1", "1G"}, "01 10 00 01 00 01 02 00 01 ", true},
+        {"register 300", {"1", "300", "0", ""}, "01 10 00 2C ", true},
+        {"empty address goes to 0", {"", "1", "0", ""}, "00 10 ", true},
+        {"blank quantity reads 0", {"1", "1", " ", "5"}, "01 10 00 01 00 00 00 ", true},
     };
     for (const TextCase& c : cases) {
-        const std::string text = HexText(BuildWriteMultipleFromText(c.addr, c.reg, c.quantity, c.data));
+        const std::string text =
+            HexText(BuildWriteMultipleFromText(c.texts.addr, c.texts.reg, c.texts.quantity, c.texts.data));
         if (c.prefixOnly)
             EXPECT_EQ(text.substr(0, std::string(c.frame).size()), c.frame) << c.name;
         else

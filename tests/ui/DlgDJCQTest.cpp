@@ -63,6 +63,28 @@ void Fill(CDlgDJCQ& dlg, const Entries& e)
 
 void PressWrite(CDlgDJCQ& dlg) { QTest::mouseClick(Item<QPushButton>(dlg, IDC_DJCQ_WRITE), Qt::LeftButton); }
 
+// The operator fills the three boxes and presses 写入.
+void Write(CDlgDJCQ& dlg, const Entries& e)
+{
+    Fill(dlg, e);
+    PressWrite(dlg);
+}
+
+// Entries and the one text they must give: the frame sent, or the message.
+struct EntriesCase {
+    const char* name;
+    Entries entries;
+    const char* expected;
+};
+
+// A peer that answers every request with `reply`, whatever came.
+ModbusPeerOptions RawReply(Bytes reply)
+{
+    ModbusPeerOptions options;
+    options.rawReply = std::move(reply);
+    return options;
+}
+
 // A console whose port list offers one end of a fresh socat pair; the far
 // end is for the test's peer.
 class WriteMultiple : public testing::Test {
@@ -129,8 +151,7 @@ TEST_F(WriteMultiple, WorkedExamplesReachTheServerAndShowItsReply)
         EXPECT_EQ(dlg.m_strDeviceAddr, "1");
         for (const Row& row : rows) {
             SCOPED_TRACE(row.name);
-            Fill(dlg, row.entries);
-            PressWrite(dlg);
+            Write(dlg, row.entries);
             EXPECT_EQ(Text(dlg, IDC_DJCQ_SENDDATA).toStdString(), row.sent);
             EXPECT_EQ(Text(dlg, IDC_DJCQ_RECVDATA).toStdString(), row.reply);
             EXPECT_EQ(dlg.m_strSendData.Utf8(), row.sent);
@@ -149,23 +170,15 @@ TEST_F(WriteMultiple, WorkedExamplesReachTheServerAndShowItsReply)
 // Every byte the dialog shows as sent is the byte that went down the line.
 TEST_F(WriteMultiple, TokensAndQuantitiesGiveTheseFrames)
 {
-    ModbusPeerOptions raw;
-    raw.rawReply = Bytes{0x01, 0x10, 0xA5, 0x80, 0xFF};  // bytes above 7F show unsigned
-    ModbusPeer peer(m_pair.PathB(), raw);
+    // Bytes above 7F show unsigned.
+    ModbusPeer peer(m_pair.PathB(), RawReply({0x01, 0x10, 0xA5, 0x80, 0xFF}));
     OpenPortFromConsole();
 
-    struct Row {
-        const char* name;
-        Entries entries;
-        const char* frame;
-    };
-    const Row rows[] = {
+    const EntriesCase rows[] = {
         {"quantity 0 ignores the data", {"5", "0", "1F FF"}, "01 10 00 05 00 00 00 09 9C "},
         {"a missing token gives 0", {"5", "2", "1F"}, "01 10 00 05 00 02 04 00 1F 00 00 02 56 "},
         {"extra tokens are not used", {"5", "1", "1 2 3"}, "01 10 00 05 00 01 02 00 01 67 C5 "},
-        {"two blanks make an empty token",
-         {"5", "3", "01  02"},
-         "01 10 00 05 00 03 06 00 01 00 00 00 02 4A 91 "},
+        {"two blanks: token 0", {"5", "3", "01  02"}, "01 10 00 05 00 03 06 00 01 00 00 00 02 4A 91 "},
         {"an empty data box still sends", {"5", "2", ""}, "01 10 00 05 00 02 04 00 00 00 00 33 90 "},
         {"1234 keeps its low byte", {"5", "1", "1234"}, "01 10 00 05 00 01 02 00 34 A7 D2 "},
         {"0x prefix", {"5", "1", "0x1F"}, "01 10 00 05 00 01 02 00 1F E7 CD "},
@@ -178,19 +191,17 @@ TEST_F(WriteMultiple, TokensAndQuantitiesGiveTheseFrames)
     };
     ASSERT_TRUE(WithDialog([&](CDlgDJCQ& dlg) {
         std::size_t sent = 0;
-        for (const Row& row : rows) {
+        for (const EntriesCase& row : rows) {
             SCOPED_TRACE(row.name);
-            Fill(dlg, row.entries);
-            PressWrite(dlg);
-            EXPECT_EQ(Text(dlg, IDC_DJCQ_SENDDATA).toStdString(), row.frame);
+            Write(dlg, row.entries);
+            EXPECT_EQ(Text(dlg, IDC_DJCQ_SENDDATA).toStdString(), row.expected);
             EXPECT_EQ(Text(dlg, IDC_DJCQ_RECVDATA).toStdString(), "01 10 A5 80 FF ");
             ASSERT_TRUE(peer.WaitForRequests(++sent, 1s));
-            EXPECT_EQ(HexText(peer.Requests().back()), row.frame);
+            EXPECT_EQ(HexText(peer.Requests().back()), row.expected);
         }
 
         // Quantity 200: 00 C8, byte count 90 (low byte of 400), 409 bytes.
-        Fill(dlg, {"1", "200", "1F"});
-        PressWrite(dlg);
+        Write(dlg, {"1", "200", "1F"});
         const std::string text = Text(dlg, IDC_DJCQ_SENDDATA).toStdString();
         std::string expected = "01 10 00 01 00 C8 90 00 1F ";
         for (int i = 1; i < 200; ++i)
@@ -206,17 +217,10 @@ TEST_F(WriteMultiple, TokensAndQuantitiesGiveTheseFrames)
 // Refused presses show their message, send nothing and leave every box as it was.
 TEST_F(WriteMultiple, RefusedEntriesSendNothing)
 {
-    ModbusPeerOptions raw;
-    raw.rawReply = Bytes{0x01};
-    ModbusPeer peer(m_pair.PathB(), raw);
+    ModbusPeer peer(m_pair.PathB(), RawReply({0x01}));
     OpenPortFromConsole();
 
-    struct Row {
-        const char* name;
-        Entries entries;
-        const char* message;
-    };
-    const Row rows[] = {
+    const EntriesCase rows[] = {
         {"empty register box", {"", "2", "1F FF"}, "写入数据不能为空"},
         {"empty quantity box", {"5", "", "1F FF"}, "写入数据不能为空"},
         {"both empty", {"", "", ""}, "写入数据不能为空"},
@@ -226,19 +230,18 @@ TEST_F(WriteMultiple, RefusedEntriesSendNothing)
     };
     ASSERT_TRUE(WithDialog([&](CDlgDJCQ& dlg) {
         // An earlier good write whose displays must survive the refusals.
-        Fill(dlg, {"5", "1", "7"});
-        PressWrite(dlg);
+        Write(dlg, {"5", "1", "7"});
         ASSERT_TRUE(peer.WaitForRequests(1, 1s));
         const QString sent = Text(dlg, IDC_DJCQ_SENDDATA);
         ASSERT_EQ(Text(dlg, IDC_DJCQ_RECVDATA), "01 ");
 
-        for (const Row& row : rows) {
+        for (const EntriesCase& row : rows) {
             SCOPED_TRACE(row.name);
             Fill(dlg, row.entries);
             MessageBoxProbe probe;
             PressWrite(dlg);
             ASSERT_EQ(probe.Count(), 1);
-            EXPECT_EQ(probe.Last().text, U(row.message));
+            EXPECT_EQ(probe.Last().text, U(row.expected));
             EXPECT_EQ(probe.Last().icon, QMessageBox::Warning);
             EXPECT_EQ(probe.Last().buttons, QStringList{U("确定")});
             EXPECT_EQ(Text(dlg, IDC_DJCQ_SENDDATA), sent);
@@ -254,18 +257,14 @@ TEST_F(WriteMultiple, RefusedEntriesSendNothing)
 // Without a held port nothing is shown as sent. The empty-box check comes first.
 TEST_F(WriteMultiple, NoOpenPortRefusesWithConnectFirst)
 {
-    ModbusPeerOptions raw;
-    raw.rawReply = Bytes{0x01};
-    ModbusPeer peer(m_pair.PathB(), raw);
+    ModbusPeer peer(m_pair.PathB(), RawReply({0x01}));
 
     const auto pressWithoutPort = [&](const char* when) {
         SCOPED_TRACE(when);
         ASSERT_TRUE(WithDialog([&](CDlgDJCQ& dlg) {
             MessageBoxProbe probe;
-            Fill(dlg, {"", "2", "1F FF"});
-            PressWrite(dlg);
-            Fill(dlg, {"5", "2", "1F FF"});
-            PressWrite(dlg);
+            Write(dlg, {"", "2", "1F FF"});
+            Write(dlg, {"5", "2", "1F FF"});
             ASSERT_EQ(probe.Count(), 2);
             EXPECT_EQ(probe.Boxes()[0].text, U("写入数据不能为空"));
             EXPECT_EQ(probe.Boxes()[1].text, U("请先连接设备"));
@@ -307,8 +306,7 @@ TEST_F(WriteMultiple, AddressTypedJustBeforeTheClickIsUsed)
             EXPECT_TRUE(Text(dlg, id).isEmpty()) << id;
         EXPECT_EQ(FocusedControl(dlg), Item<QLineEdit>(dlg, IDC_DJCQ_REGADDR));
 
-        Fill(dlg, {"5", "1", "2A"});
-        PressWrite(dlg);
+        Write(dlg, {"5", "1", "2A"});
         EXPECT_EQ(Text(dlg, IDC_DJCQ_SENDDATA).toStdString(), "07 10 00 05 00 01 02 00 2A 0C 7A ");
         EXPECT_EQ(Text(dlg, IDC_DJCQ_RECVDATA).toStdString(), "07 10 00 05 00 01 11 AE ");
     }));
