@@ -37,9 +37,7 @@ struct CloseCase {
 void PrintTo(const CloseCase& c, std::ostream* os) { *os << c.name; }
 
 class InitInstanceRun : public testing::TestWithParam<CloseCase> {
-protected:
-    void SetUp() override { CDlgModbus::SetPortCandidates(&NoPorts); }
-    void TearDown() override { CDlgModbus::SetPortCandidates(nullptr); }
+    testsupport::ScopedHook<CDlgModbus::PortCandidates> m_ports{&CDlgModbus::SetPortCandidates, &NoPorts};
 };
 
 TEST_P(InitInstanceRun, RunsTheConsoleModallyAndEndsWhenItCloses)

@@ -31,9 +31,7 @@ struct KeyCase {
 void PrintTo(const KeyCase& c, std::ostream* os) { *os << c.name; }
 
 class ConsoleKeys : public testing::TestWithParam<KeyCase> {
-protected:
-    void SetUp() override { CDlgModbus::SetPortCandidates(&NoPorts); }
-    void TearDown() override { CDlgModbus::SetPortCandidates(nullptr); }
+    testsupport::ScopedHook<CDlgModbus::PortCandidates> m_ports{&CDlgModbus::SetPortCandidates, &NoPorts};
 };
 
 TEST_P(ConsoleKeys, EndTheModalRun)
