@@ -3,6 +3,7 @@
 // port is closed and opened over and over. In every case each command ends
 // within its bound, shows only what arrived, and the console keeps working.
 #include "tests/faults/FaultConsole.h"
+#include "tests/support/PeerLine.h"
 
 #include <atomic>
 #include <optional>
@@ -73,18 +74,7 @@ private:
             if (poll(&p, 1, kPollMs) > 0 && read(m_fd, request, sizeof request) > 0)
                 break;
         }
-        std::size_t done = 0;
-        while (done < m_flood.size() && !m_stop) {
-            const ssize_t n = write(m_fd, m_flood.data() + done, m_flood.size() - done);
-            if (n > 0) {
-                done += static_cast<std::size_t>(n);
-            } else if (n < 0 && (errno == EAGAIN || errno == EINTR)) {
-                pollfd p{m_fd, POLLOUT, 0};
-                poll(&p, 1, kPollMs);
-            } else {
-                return;
-            }
-        }
+        testsupport::WriteUntilStopped(m_fd, m_flood, m_stop);
     }
 
     Bytes m_flood;

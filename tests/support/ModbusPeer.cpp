@@ -1,5 +1,7 @@
 #include "tests/support/ModbusPeer.h"
 
+#include "tests/support/PeerLine.h"
+
 #include <cerrno>
 #include <stdexcept>
 
@@ -19,19 +21,7 @@ constexpr std::size_t kRawChunk = 512;
 // The descriptor is non-blocking (libmodbus opens it O_NDELAY): wait for room.
 void WriteAll(int fd, const Bytes& bytes, const std::atomic<bool>& stop)
 {
-    std::size_t done = 0;
-    const auto giveUp = std::chrono::steady_clock::now() + kWriteGiveUp;
-    while (done < bytes.size() && !stop && std::chrono::steady_clock::now() < giveUp) {
-        const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
-        if (n > 0) {
-            done += static_cast<std::size_t>(n);
-        } else if (n < 0 && (errno == EAGAIN || errno == EINTR)) {
-            pollfd p{fd, POLLOUT, 0};
-            poll(&p, 1, kIdlePollMs);
-        } else {
-            return;  // hung up
-        }
-    }
+    WriteUntilStopped(fd, bytes, stop, std::chrono::steady_clock::now() + kWriteGiveUp);
 }
 }  // namespace
 
