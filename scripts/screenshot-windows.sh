@@ -9,7 +9,7 @@ BUILD_QUIET=1 bash scripts/build-windows.sh
 out=$(pwd)/docs/console-windows.png
 rm -f "$out"
 # Wine's drive Z: is the host's root.
-KESTREL_WINDOWS_PICTURE="Z:$out" GTEST_FILTER='Console.WriteOfSevenToRegister02ShowsRequestAndEcho' \
+KESTREL_WINDOWS_PICTURE="Z:$out" GTEST_FILTER='ConsoleOnPeer.WriteOfSevenToRegister02ShowsRequestAndEcho' \
   ctest --test-dir "$WIN_BUILD_DIR" -R '^win32_tests$' --output-on-failure
 [ -s "$out" ] || { echo "screenshot-windows: no picture was written" >&2; exit 1; }
 echo "screenshot-windows: $out"

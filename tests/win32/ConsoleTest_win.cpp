@@ -205,6 +205,24 @@ protected:
     HWND m_window = nullptr;
 };
 
+// The console with the native peer's port opened as the operator opens it,
+// and every box answered; skipped where the peer cannot run.
+class ConsoleOnPeer : public Console {
+protected:
+    void SetUp() override
+    {
+        if (const std::string why = WinePeer::Unavailable(); !why.empty())
+            GTEST_SKIP() << why;
+        m_peer.emplace();
+        ASSERT_NO_FATAL_FAILURE(Start());
+        m_boxes.emplace();
+        ASSERT_NO_FATAL_FAILURE(OpenPeerPort(*m_peer, *m_boxes));
+    }
+
+    std::optional<WinePeer> m_peer;
+    std::optional<BoxAnswerer> m_boxes;
+};
+
 TEST_F(Console, StartsClosedWithThePortsThatOpen)
 {
     std::unique_ptr<WinePeer> peer;
@@ -249,16 +267,10 @@ TEST_F(Console, TypingClearsTheSelectionAndOnlyTheOperatorNotifies)
     EXPECT_NE(Text(name), "内置播放模式") << "the label follows the typed code";
 }
 
-TEST_F(Console, WriteOfSevenToRegister02ShowsRequestAndEcho)
+// The operator opens the peer's port, picks register 02 and types 7.
+TEST_F(ConsoleOnPeer, WriteOfSevenToRegister02ShowsRequestAndEcho)
 {
-    if (const std::string why = WinePeer::Unavailable(); !why.empty())
-        GTEST_SKIP() << why;
-    WinePeer peer;
-    Start();
-    // The operator opens the peer's port, picks register 02 and types 7.
-    BoxAnswerer boxes;
-    ASSERT_NO_FATAL_FAILURE(OpenPeerPort(peer, boxes));
-    EXPECT_EQ(Text(Item(IDC_ST_STATUS)), peer.PortName() + " 9600 8 无校验 1");
+    EXPECT_EQ(Text(Item(IDC_ST_STATUS)), m_peer->PortName() + " 9600 8 无校验 1");
     EXPECT_EQ(Text(Item(IDC_BTN_OPENPORT)), "关闭串口");
 
     m_dlg->m_cbWriteReg.SetCurSel(1);
@@ -266,8 +278,8 @@ TEST_F(Console, WriteOfSevenToRegister02ShowsRequestAndEcho)
     Click(Item(IDC_BTN_WRITE));
     EXPECT_EQ(Text(Item(IDC_ED_WRITESENT)), "01 06 00 02 00 07 69 C8 ");
     EXPECT_EQ(Text(Item(IDC_ED_WRITEREPLY)), "01 06 00 02 00 07 69 C8 ") << "a write's standard echo";
-    EXPECT_EQ(peer.Register(2), 7);
-    EXPECT_TRUE(boxes.Boxes().empty()) << ::testing::PrintToString(boxes.Boxes());
+    EXPECT_EQ(m_peer->Register(2), 7);
+    EXPECT_TRUE(m_boxes->Boxes().empty()) << ::testing::PrintToString(m_boxes->Boxes());
     // scripts/screenshot-windows.sh takes the picture in docs/ here.
     if (const char* picture = std::getenv("KESTREL_WINDOWS_PICTURE")) {
         // The label as an operator's pick from the list would leave it.
@@ -280,14 +292,14 @@ TEST_F(Console, WriteOfSevenToRegister02ShowsRequestAndEcho)
     }
 
     // Closing asks first, in a box of the console's own: Cancel keeps the port.
-    boxes.Answer(IDCANCEL);
+    m_boxes->Answer(IDCANCEL);
     Click(Item(IDC_BTN_OPENPORT));
     EXPECT_TRUE(m_dlg->m_bPortOpen);
-    boxes.Answer(IDOK);
+    m_boxes->Answer(IDOK);
     Click(Item(IDC_BTN_OPENPORT));
     EXPECT_FALSE(m_dlg->m_bPortOpen);
     EXPECT_EQ(Text(Item(IDC_ST_STATUS)), "串口关闭状态");
-    const std::vector<Box> asked = boxes.Boxes();
+    const std::vector<Box> asked = m_boxes->Boxes();
     ASSERT_EQ(asked.size(), 2u);
     for (const Box& b : asked) {
         EXPECT_EQ(b.caption, "串口");
@@ -313,6 +325,26 @@ TEST_F(Console, RefusalIsAnExclamationBoxWithTheProgramsName)
     EXPECT_EQ(Text(Item(IDC_ED_WRITESENT)), "");
 }
 
+// The visible dialog of class D, waited for up to 10 s; nullptr when none
+// showed. Ours only: another program's dialogs may share the desktop.
+template <class D>
+HWND WaitForDialog()
+{
+    HWND dlg = nullptr;
+    for (int i = 0; i < 200 && !dlg; ++i) {
+        Sleep(50);
+        EnumWindows(
+            [](HWND hwnd, LPARAM found) -> BOOL {
+                if (!IsWindowVisible(hwnd) || dynamic_cast<D*>(DialogOf(hwnd)) == nullptr)
+                    return TRUE;
+                *reinterpret_cast<HWND*>(found) = hwnd;
+                return FALSE;
+            },
+            reinterpret_cast<LPARAM>(&dlg));
+    }
+    return dlg;
+}
+
 // A key pressed on a control of the modal console, from another thread
 // once the console shows: the modal loop gets it as the keyboard would.
 class KeyPresser {
@@ -330,19 +362,7 @@ public:
 private:
     static void Press(int control, WPARAM key)
     {
-        HWND dlg = nullptr;
-        for (int i = 0; i < 200 && !dlg; ++i) {
-            Sleep(50);
-            // Our own console only: another program's may share the desktop.
-            EnumWindows(
-                [](HWND hwnd, LPARAM found) -> BOOL {
-                    if (!IsWindowVisible(hwnd) || dynamic_cast<CDlgModbus*>(DialogOf(hwnd)) == nullptr)
-                        return TRUE;
-                    *reinterpret_cast<HWND*>(found) = hwnd;
-                    return FALSE;
-                },
-                reinterpret_cast<LPARAM>(&dlg));
-        }
+        const HWND dlg = WaitForDialog<CDlgModbus>();
         if (!dlg)
             return;
         const HWND target = GetDlgItem(dlg, control);
@@ -580,18 +600,7 @@ TEST_F(Console, ConnectToAnUnansweringAddressEndsWithTheFailureMessage)
 void WithWriteMultiple(HWND console, const std::function<void(HWND)>& body)
 {
     std::thread driver([&body] {
-        HWND dlg = nullptr;
-        for (int i = 0; i < 200 && !dlg; ++i) {
-            Sleep(50);
-            EnumWindows(
-                [](HWND hwnd, LPARAM found) -> BOOL {
-                    if (!IsWindowVisible(hwnd) || dynamic_cast<CDlgDJCQ*>(DialogOf(hwnd)) == nullptr)
-                        return TRUE;
-                    *reinterpret_cast<HWND*>(found) = hwnd;
-                    return FALSE;
-                },
-                reinterpret_cast<LPARAM>(&dlg));
-        }
+        const HWND dlg = WaitForDialog<CDlgDJCQ>();
         if (!dlg) {
             ADD_FAILURE() << "the write-multiple dialog did not show";
             return;
@@ -640,15 +649,8 @@ TEST_F(Console, WriteMultipleWithoutAPortChecksTheEntriesFirst)
 
 // Over the peer: a worked write shows the request and libmodbus's reply;
 // refused entries then bring their message and leave both displays as they were.
-TEST_F(Console, WriteMultipleWritesThePeerAndRefusesBadEntries)
+TEST_F(ConsoleOnPeer, WriteMultipleWritesThePeerAndRefusesBadEntries)
 {
-    if (const std::string why = WinePeer::Unavailable(); !why.empty())
-        GTEST_SKIP() << why;
-    WinePeer peer;
-    Start();
-    BoxAnswerer boxes;
-    ASSERT_NO_FATAL_FAILURE(OpenPeerPort(peer, boxes));
-
     struct Refusal {
         const char* name;
         Entries entries;
@@ -668,19 +670,19 @@ TEST_F(Console, WriteMultipleWritesThePeerAndRefusesBadEntries)
         EXPECT_EQ(Text(GetDlgItem(dlg, IDC_DJCQ_RECVDATA)), reply);
         for (const Refusal& r : refusals) {
             SCOPED_TRACE(r.name);
-            const std::size_t before = boxes.Boxes().size();
+            const std::size_t before = m_boxes->Boxes().size();
             PressWrite(dlg, r.entries);
-            const std::vector<Box> shown = boxes.Boxes();
+            const std::vector<Box> shown = m_boxes->Boxes();
             ASSERT_EQ(shown.size(), before + 1) << ::testing::PrintToString(shown);
             EXPECT_EQ(shown.back().text, r.message);
             EXPECT_EQ(Text(GetDlgItem(dlg, IDC_DJCQ_SENDDATA)), sent);
             EXPECT_EQ(Text(GetDlgItem(dlg, IDC_DJCQ_RECVDATA)), reply);
         }
     });
-    EXPECT_EQ(peer.Register(5), 0x1F);
-    EXPECT_EQ(peer.Register(6), 0xFF);
-    EXPECT_FALSE(peer.WaitForRequests(2, 300)) << "a refused press sent nothing";
-    ASSERT_EQ(peer.Requests().size(), 1u);
+    EXPECT_EQ(m_peer->Register(5), 0x1F);
+    EXPECT_EQ(m_peer->Register(6), 0xFF);
+    EXPECT_FALSE(m_peer->WaitForRequests(2, 300)) << "a refused press sent nothing";
+    ASSERT_EQ(m_peer->Requests().size(), 1u);
     CloseComPort();
     m_dlg->m_bPortOpen = FALSE;
 }
