@@ -1,5 +1,24 @@
-// The parts of CDialog that are the same on every realisation.
+// The parts of the dialogs that are the same on every realisation.
 #include "framework/Dialog.h"
+
+#include "framework/DialogControls.h"
+
+const res::ControlTemplate* DialogControls::ControlEntry(int nIDC) const
+{
+    if (!pTemplate)
+        return nullptr;
+    for (const res::ControlTemplate& c : pTemplate->controls) {
+        if (c.id == nIDC)
+            return &c;
+    }
+    return nullptr;
+}
+
+CWnd* DialogControls::Handle(int nIDC) const
+{
+    const auto it = items.find(nIDC);
+    return it == items.end() ? nullptr : it->second.get();
+}
 
 BOOL CDialog::OnInitDialog()
 {

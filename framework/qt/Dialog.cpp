@@ -26,11 +26,6 @@ bool Has(std::uint32_t style, std::uint32_t flag) { return (style & flag) != 0; 
 // control on its row, in dialog units.
 constexpr int kStaticTextRoomDu = 2;
 
-struct CreatedControl {
-    const res::ControlTemplate* control;
-    QWidget* widget;
-};
-
 // Each static text in a group box may widen into the free room to its
 // right, up to the box's edge or the next control on its row, so a longer
 // text (a state line with a long port name) is not cut.
@@ -56,6 +51,124 @@ void LimitStaticTexts(const std::vector<CreatedControl>& created, int room)
         }
         label->setWidthLimit(right - own.left() + 1);
     }
+}
+
+// The title bar and caption the template's styles ask for.
+void SetWindowFrame(QDialog* dlg, const res::DialogTemplate& t)
+{
+    Qt::WindowFlags flags = Qt::Dialog | Qt::CustomizeWindowHint;
+    if (Has(t.style, res::dlgstyle::kCaption))
+        flags |= Qt::WindowTitleHint;
+    if (Has(t.style, res::dlgstyle::kSysMenu))
+        flags |= Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
+    if (Has(t.style, res::dlgstyle::kMinimizeBox))
+        flags |= Qt::WindowMinimizeButtonHint;
+    dlg->setWindowFlags(flags);
+    dlg->setWindowTitle(ToQString(ToCString(t.caption)));
+}
+
+QWidget* MakeLabel(const QString& caption, QDialog* dlg)
+{
+    auto* label = new StaticText(caption, dlg);
+    label->setTextFormat(Qt::PlainText);
+    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    return label;
+}
+
+// Placed here, not by PlaceControl: the template's height is the opened
+// list's, and the field keeps its natural height.
+QWidget* MakeComboBox(const QRect& rect, QDialog* dlg)
+{
+    auto* combo = new ComboBoxWidget(dlg);
+    const int fieldHeight = std::min(combo->sizeHint().height(), rect.height());
+    const int rowHeight = combo->fontMetrics().height();
+    combo->setMaxVisibleItems(std::max(1, (rect.height() - fieldHeight) / rowHeight));
+    combo->setGeometry(rect.x(), rect.y(), rect.width(), fieldHeight);
+    return combo;
+}
+
+QWidget* MakeEdit(const res::ControlTemplate& c, const QRect& rect, int lineHeight, QDialog* dlg)
+{
+    namespace st = res::style;
+    if (Has(c.style, st::kMultiLine)) {
+        auto* edit = new MultiLineEdit(dlg);
+        edit->setReadOnly(Has(c.style, st::kReadOnly));
+        edit->setVerticalScrollBarPolicy(Has(c.style, st::kVScroll) ? Qt::ScrollBarAlwaysOn
+                                                                    : Qt::ScrollBarAlwaysOff);
+        return edit;
+    }
+    auto* edit = new QLineEdit(dlg);
+    edit->setReadOnly(Has(c.style, st::kReadOnly));
+    // One line in a box drawn taller than two lines sits at its top, as on
+    // the original platform.
+    if (rect.height() > 2 * lineHeight)
+        edit->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    return edit;
+}
+
+QWidget* MakePushButton(const QString& caption, QDialog* dlg)
+{
+    auto* button = new QPushButton(caption, dlg);
+    button->setAutoDefault(false);
+    button->setDefault(false);
+    return button;
+}
+
+// The widget for a template control of any kind, `rect` being its
+// template rectangle in pixels.
+QWidget* MakeControl(const res::ControlTemplate& c, const QRect& rect, int lineHeight, QDialog* dlg)
+{
+    const QString caption = ToQString(ToCString(c.caption));
+    switch (c.kind) {
+    case res::ControlKind::GroupBox: return new QGroupBox(caption, dlg);
+    case res::ControlKind::Label: return MakeLabel(caption, dlg);
+    case res::ControlKind::ComboBox: return MakeComboBox(rect, dlg);
+    case res::ControlKind::Edit: return MakeEdit(c, rect, lineHeight, dlg);
+    case res::ControlKind::PushButton: return MakePushButton(caption, dlg);
+    case res::ControlKind::IpAddress: return new IpAddressWidget(dlg);  // its template text is not shown
+    }
+    return nullptr;
+}
+
+// The template's rectangle (a combo box placed itself), its tab stop and
+// an object name tests find it by.
+void PlaceControl(QWidget* w, const res::ControlTemplate& c, const QRect& rect)
+{
+    if (c.kind != res::ControlKind::ComboBox)
+        w->setGeometry(rect);
+    if (!Has(c.style, res::style::kTabStop) && w->focusPolicy() != Qt::NoFocus)
+        w->setFocusPolicy(Qt::ClickFocus);
+    w->setObjectName(QStringLiteral("IDC_%1").arg(c.id));
+}
+
+// A label naming a field (the template's labelFor) gives the field its
+// accessible name and becomes its buddy.
+void NameLabelledFields(const std::vector<CreatedControl>& created, const CDialog& dlg)
+{
+    for (const CreatedControl& naming : created) {
+        if (naming.control->labelFor == 0)
+            continue;
+        const CWnd* item = dlg.GetDlgItem(naming.control->labelFor);
+        if (!item)
+            continue;
+        QWidget* named = NativeWidget(*item);
+        const QString name = ControlText(naming.widget);
+        if (auto* ip = qobject_cast<IpAddressWidget*>(named))
+            ip->setAccessibleNameAll(name);
+        else
+            named->setAccessibleName(name);
+        if (auto* label = qobject_cast<QLabel*>(naming.widget))
+            label->setBuddy(named);
+    }
+}
+
+// Connects `signal` of `w` to `handler` when `w` is a W (the handler is
+// taken only then); otherwise an invalid connection.
+template <class W, class Signal>
+QMetaObject::Connection ConnectIf(QWidget* w, Signal signal, QDialog* context, std::function<void()>& handler)
+{
+    auto* sender = qobject_cast<W*>(w);
+    return sender ? QObject::connect(sender, signal, context, std::move(handler)) : QMetaObject::Connection();
 }
 
 }  // namespace
@@ -137,22 +250,11 @@ DialogImpl::~DialogImpl()
 
 QWidget* DialogImpl::ItemWidget(int nIDC) const
 {
-    const auto it = items.find(nIDC);
-    QWidget* w = it == items.end() ? nullptr : NativeWidget(*it->second);
+    const CWnd* item = Handle(nIDC);
+    QWidget* w = item ? NativeWidget(*item) : nullptr;
     if (!w)
         qFatal("Dialog %d has no control %d", owner.GetTemplateID(), nIDC);
     return w;
-}
-
-const res::ControlTemplate* DialogImpl::ControlEntry(int nIDC) const
-{
-    if (!pTemplate)
-        return nullptr;
-    for (const res::ControlTemplate& c : pTemplate->controls) {
-        if (c.id == nIDC)
-            return &c;
-    }
-    return nullptr;
 }
 
 bool DialogImpl::Prepare()
@@ -175,113 +277,39 @@ bool DialogImpl::BuildFromTemplate()
     pTemplate = res::FindDialogTemplate(owner.GetTemplateID());
     if (!pTemplate)
         return false;
-    const res::DialogTemplate& t = *pTemplate;
-    QDialog* dlg = window;
+    SetWindowFrame(window, *pTemplate);
+    UseTemplateFont(*pTemplate);
+    const std::vector<CreatedControl> created = MakeControls(*pTemplate);
+    LimitStaticTexts(created, units->X(kStaticTextRoomDu));
+    NameLabelledFields(created, owner);
+    return true;
+}
 
-    Qt::WindowFlags flags = Qt::Dialog | Qt::CustomizeWindowHint;
-    if (Has(t.style, res::dlgstyle::kCaption))
-        flags |= Qt::WindowTitleHint;
-    if (Has(t.style, res::dlgstyle::kSysMenu))
-        flags |= Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
-    if (Has(t.style, res::dlgstyle::kMinimizeBox))
-        flags |= Qt::WindowMinimizeButtonHint;
-    dlg->setWindowFlags(flags);
-    dlg->setWindowTitle(ToQString(ToCString(t.caption)));
-
+void DialogImpl::UseTemplateFont(const res::DialogTemplate& t)
+{
     const QFont font = DialogFont(t.fontFace, t.fontPoints);
-    dlg->setFont(font);
+    window->setFont(font);
     units.emplace(font);
-    dlg->setFixedSize(units->X(t.cx), units->Y(t.cy));
+    window->setFixedSize(units->X(t.cx), units->Y(t.cy));
+}
 
-    using res::ControlKind;
-    namespace st = res::style;
-    std::vector<std::pair<QWidget*, int>> labels;  // naming widget, named id
+std::vector<CreatedControl> DialogImpl::MakeControls(const res::DialogTemplate& t)
+{
     std::vector<CreatedControl> created;
     // Children are created in template order: that is the tab order and the
     // order assistive technology walks. Group boxes are siblings, not parents.
     for (const res::ControlTemplate& c : t.controls) {
-        const QString caption = ToQString(ToCString(c.caption));
         const QRect rect = units->MapDialogRect(c.rect);
-        QWidget* w = nullptr;
-        switch (c.kind) {
-        case ControlKind::GroupBox: w = new QGroupBox(caption, dlg); break;
-        case ControlKind::Label: {
-            auto* label = new StaticText(caption, dlg);
-            label->setTextFormat(Qt::PlainText);
-            label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-            w = label;
-            break;
-        }
-        case ControlKind::ComboBox: {
-            auto* combo = new ComboBoxWidget(dlg);
-            // The template's height is the opened list's; the field keeps
-            // its natural height.
-            const int fieldHeight = std::min(combo->sizeHint().height(), rect.height());
-            const int rowHeight = combo->fontMetrics().height();
-            combo->setMaxVisibleItems(std::max(1, (rect.height() - fieldHeight) / rowHeight));
-            combo->setGeometry(rect.x(), rect.y(), rect.width(), fieldHeight);
-            w = combo;
-            break;
-        }
-        case ControlKind::Edit:
-            if (Has(c.style, st::kMultiLine)) {
-                auto* edit = new MultiLineEdit(dlg);
-                edit->setReadOnly(Has(c.style, st::kReadOnly));
-                edit->setVerticalScrollBarPolicy(Has(c.style, st::kVScroll) ? Qt::ScrollBarAlwaysOn
-                                                                            : Qt::ScrollBarAlwaysOff);
-                w = edit;
-            } else {
-                auto* edit = new QLineEdit(dlg);
-                edit->setReadOnly(Has(c.style, st::kReadOnly));
-                // One line in a box drawn taller than two lines sits at its
-                // top, as on the original platform.
-                if (rect.height() > 2 * units->BaseY())
-                    edit->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-                w = edit;
-            }
-            break;
-        case ControlKind::PushButton: {
-            auto* button = new QPushButton(caption, dlg);
-            button->setAutoDefault(false);
-            button->setDefault(false);
-            w = button;
-            break;
-        }
-        case ControlKind::IpAddress:
-            w = new IpAddressWidget(dlg);  // its template text is not shown
-            break;
-        }
-        if (c.kind != ControlKind::ComboBox)
-            w->setGeometry(rect);
-        if (!Has(c.style, st::kTabStop) && w->focusPolicy() != Qt::NoFocus)
-            w->setFocusPolicy(Qt::ClickFocus);
-        w->setObjectName(QStringLiteral("IDC_%1").arg(c.id));
+        QWidget* w = MakeControl(c, rect, units->BaseY(), window);
+        PlaceControl(w, c, rect);
         if (c.id != IDC_STATIC) {
             auto handle = std::make_unique<CWnd>();
             handle->Impl().widget = w;
             items[c.id] = std::move(handle);
         }
-        if (c.labelFor != 0)
-            labels.emplace_back(w, c.labelFor);
         created.push_back({&c, w});
     }
-
-    LimitStaticTexts(created, units->X(kStaticTextRoomDu));
-
-    for (const auto& [naming, id] : labels) {
-        const CWnd* item = owner.GetDlgItem(id);
-        if (!item)
-            continue;
-        QWidget* named = NativeWidget(*item);
-        const QString name = ControlText(naming);
-        if (auto* ip = qobject_cast<IpAddressWidget*>(named))
-            ip->setAccessibleNameAll(name);
-        else
-            named->setAccessibleName(name);
-        if (auto* label = qobject_cast<QLabel*>(naming))
-            label->setBuddy(named);
-    }
-    return true;
+    return created;
 }
 
 void DialogImpl::FocusFirstTabStop()
@@ -352,11 +380,7 @@ void CDialog::ExecuteDlgInit()
     }
 }
 
-CWnd* CDialog::GetDlgItem(int nID) const
-{
-    const auto it = m_pDlgImpl->items.find(nID);
-    return it == m_pDlgImpl->items.end() ? nullptr : it->second.get();
-}
+CWnd* CDialog::GetDlgItem(int nID) const { return m_pDlgImpl->Handle(nID); }
 
 int CDialog::MessageBox(const CString& text, const CString& caption, UINT nType)
 {
@@ -381,23 +405,19 @@ void CDialog::Map(int nID, Notification code, std::function<void()> handler)
     QMetaObject::Connection c;  // stays invalid when the control has no such signal
     switch (code) {
     case Notification::Clicked:
-        if (auto* button = qobject_cast<QAbstractButton*>(w))
-            c = QObject::connect(button, &QAbstractButton::clicked, dlg, std::move(handler));
+        c = ConnectIf<QAbstractButton>(w, &QAbstractButton::clicked, dlg, handler);
         break;
     case Notification::SelChange:
-        if (auto* combo = qobject_cast<ComboBoxWidget*>(w))
-            c = QObject::connect(combo, &ComboBoxWidget::selectionChanged, dlg, std::move(handler));
+        c = ConnectIf<ComboBoxWidget>(w, &ComboBoxWidget::selectionChanged, dlg, handler);
         break;
     case Notification::EditChange:
-        if (auto* combo = qobject_cast<ComboBoxWidget*>(w))
-            c = QObject::connect(combo, &ComboBoxWidget::editTextChanged, dlg, std::move(handler));
+        c = ConnectIf<ComboBoxWidget>(w, &ComboBoxWidget::editTextChanged, dlg, handler);
         break;
     case Notification::Change:
         // Any change of the text, the program's own included.
-        if (auto* edit = qobject_cast<QLineEdit*>(w))
-            c = QObject::connect(edit, &QLineEdit::textChanged, dlg, std::move(handler));
-        else if (auto* multi = qobject_cast<MultiLineEdit*>(w))
-            c = QObject::connect(multi, &QPlainTextEdit::textChanged, dlg, std::move(handler));
+        c = ConnectIf<QLineEdit>(w, &QLineEdit::textChanged, dlg, handler);
+        if (!c)
+            c = ConnectIf<MultiLineEdit>(w, &QPlainTextEdit::textChanged, dlg, handler);
         break;
     }
     if (!c)

@@ -4,6 +4,7 @@
 
 #include "framework/Controls.h"
 #include "framework/Dialog.h"
+#include "framework/DialogControls.h"
 #include "framework/qt/DialogUnits.h"
 #include "res/DialogTemplates.h"
 
@@ -11,7 +12,6 @@
 #include <QPointer>
 #include <QWidget>
 
-#include <map>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -39,28 +39,37 @@ private:
     DialogImpl& m_impl;
 };
 
-struct DialogImpl {
+// A control as the window made it: its template entry and its widget.
+struct CreatedControl {
+    const res::ControlTemplate* control;
+    QWidget* widget;
+};
+
+struct DialogImpl : DialogControls {
     DialogImpl(CDialog& dlg, QWidget* parent);
     ~DialogImpl();
     DialogImpl(const DialogImpl&) = delete;
     DialogImpl& operator=(const DialogImpl&) = delete;
 
     bool Prepare();
+    // The window, its font and size, and its controls, from the template.
     bool BuildFromTemplate();
+    // The template's font for the window and its dialog units; the client
+    // area's size in them.
+    void UseTemplateFont(const res::DialogTemplate& t);
+    // Every template control, in template order, with a handle for each
+    // that has an id.
+    std::vector<CreatedControl> MakeControls(const res::DialogTemplate& t);
     void FocusFirstTabStop();
     void CenterWindow();
     QWidget* ItemWidget(int nIDC) const;
-    // The template entry of control nIDC, or nullptr.
-    const res::ControlTemplate* ControlEntry(int nIDC) const;
 
     void OnOK() { owner.OnOK(); }
     void OnCancel() { owner.OnCancel(); }
 
     CDialog& owner;
     QPointer<DialogWindow> window;
-    const res::DialogTemplate* pTemplate = nullptr;
     std::optional<DialogUnits> units;
-    std::map<int, std::unique_ptr<CWnd>> items;
     std::vector<QMetaObject::Connection> handlers;
     bool prepared = false;
 };

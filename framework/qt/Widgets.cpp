@@ -12,6 +12,7 @@
 #include <QStyledItemDelegate>
 
 #include <algorithm>
+#include <tuple>
 
 namespace {
 
@@ -89,6 +90,8 @@ bool ComboBoxWidget::selectItem(int index)
     lineEdit()->setText(itemText(index));
     return true;
 }
+
+QString ComboBoxWidget::fieldText() const { return lineEdit()->text(); }
 
 void ComboBoxWidget::setFieldText(const QString& text)
 {
@@ -317,43 +320,57 @@ void MultiLineEdit::setText(const QString& text)
 
 // ---- window text ----
 
+namespace {
+
+// How the text of each class of control the templates make is read and
+// set, most derived class first; any other widget's text is its title.
+template <class W>
+struct TextAccess {
+    QString (W::*get)() const;
+    void (W::*set)(const QString&);
+};
+
+constexpr std::tuple kTextAccess{
+    TextAccess<ComboBoxWidget>{&ComboBoxWidget::fieldText, &ComboBoxWidget::setFieldText},
+    TextAccess<IpAddressWidget>{&IpAddressWidget::text, &IpAddressWidget::setText},
+    TextAccess<MultiLineEdit>{&MultiLineEdit::text, &MultiLineEdit::setText},
+    TextAccess<QLineEdit>{&QLineEdit::text, &QLineEdit::setText},
+    TextAccess<StaticText>{&StaticText::text, &StaticText::setShownText},
+    TextAccess<QLabel>{&QLabel::text, &QLabel::setText},
+    TextAccess<QAbstractButton>{&QAbstractButton::text, &QAbstractButton::setText},
+    TextAccess<QGroupBox>{&QGroupBox::title, &QGroupBox::setTitle},
+    TextAccess<QWidget>{&QWidget::windowTitle, &QWidget::setWindowTitle},
+};
+
+template <class W, class F>
+bool TryTextAccess(const TextAccess<W>& access, QWidget* w, F& f)
+{
+    W* widget = qobject_cast<W*>(w);
+    if (widget)
+        f(access, widget);
+    return widget != nullptr;
+}
+
+// Calls f(access, widget) with the first entry whose class `w` is, and `w`
+// as that class.
+template <class F>
+void WithTextAccess(QWidget* w, F&& f)
+{
+    std::apply([&](const auto&... access) { (TryTextAccess(access, w, f) || ...); }, kTextAccess);
+}
+
+}  // namespace
+
 QString ControlText(const QWidget* w)
 {
-    if (const auto* combo = qobject_cast<const ComboBoxWidget*>(w))
-        return combo->lineEdit()->text();
-    if (const auto* ip = qobject_cast<const IpAddressWidget*>(w))
-        return ip->text();
-    if (const auto* multi = qobject_cast<const MultiLineEdit*>(w))
-        return multi->text();
-    if (const auto* edit = qobject_cast<const QLineEdit*>(w))
-        return edit->text();
-    if (const auto* label = qobject_cast<const QLabel*>(w))
-        return label->text();
-    if (const auto* button = qobject_cast<const QAbstractButton*>(w))
-        return button->text();
-    if (const auto* group = qobject_cast<const QGroupBox*>(w))
-        return group->title();
-    return w->windowTitle();
+    QString text;
+    // Only the access's const getter runs on the widget.
+    WithTextAccess(const_cast<QWidget*>(w),
+                   [&](const auto& access, auto* widget) { text = (widget->*access.get)(); });
+    return text;
 }
 
 void SetControlText(QWidget* w, const QString& text)
 {
-    if (auto* combo = qobject_cast<ComboBoxWidget*>(w))
-        combo->setFieldText(text);
-    else if (auto* ip = qobject_cast<IpAddressWidget*>(w))
-        ip->setText(text);
-    else if (auto* multi = qobject_cast<MultiLineEdit*>(w))
-        multi->setText(text);
-    else if (auto* edit = qobject_cast<QLineEdit*>(w))
-        edit->setText(text);
-    else if (auto* label = qobject_cast<StaticText*>(w))
-        label->setShownText(text);
-    else if (auto* label = qobject_cast<QLabel*>(w))
-        label->setText(text);
-    else if (auto* button = qobject_cast<QAbstractButton*>(w))
-        button->setText(text);
-    else if (auto* group = qobject_cast<QGroupBox*>(w))
-        group->setTitle(text);
-    else
-        w->setWindowTitle(text);
+    WithTextAccess(w, [&](const auto& access, auto* widget) { (widget->*access.set)(text); });
 }

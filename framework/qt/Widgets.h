@@ -28,6 +28,7 @@ public:
     // Selects without notifying; an index out of range clears the selection
     // and the field and returns false.
     bool selectItem(int index);
+    QString fieldText() const;
     // Replaces the field's text; the selection no longer describes it.
     void setFieldText(const QString& text);
     void clearItems();

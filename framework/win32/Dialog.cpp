@@ -9,6 +9,9 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
+#include <iterator>
+
 namespace {
 
 constexpr const wchar_t* kDialogProperty = L"Kestrel.Dialog";
@@ -140,23 +143,12 @@ bool DialogImpl::Command(int id, int code)
 
 HWND DialogImpl::Item(int nIDC) const
 {
-    const auto it = items.find(nIDC);
-    const HWND hwnd = it == items.end() ? nullptr : it->second->Impl().hwnd;
+    const CWnd* item = Handle(nIDC);
+    const HWND hwnd = item ? item->Impl().hwnd : nullptr;
     if (!hwnd)
         win32::Fatal("dialog " + std::to_string(owner.GetTemplateID()) + " has no control "
                      + std::to_string(nIDC));
     return hwnd;
-}
-
-const res::ControlTemplate* DialogImpl::ControlEntry(int nIDC) const
-{
-    if (!pTemplate)
-        return nullptr;
-    for (const res::ControlTemplate& c : pTemplate->controls) {
-        if (c.id == nIDC)
-            return &c;
-    }
-    return nullptr;
 }
 
 // ---- CDialog ----
@@ -210,11 +202,7 @@ void CDialog::ExecuteDlgInit()
     }
 }
 
-CWnd* CDialog::GetDlgItem(int nID) const
-{
-    const auto it = m_pDlgImpl->items.find(nID);
-    return it == m_pDlgImpl->items.end() ? nullptr : it->second.get();
-}
+CWnd* CDialog::GetDlgItem(int nID) const { return m_pDlgImpl->Handle(nID); }
 
 int CDialog::MessageBox(const CString& text, const CString& caption, UINT nType)
 {
@@ -246,29 +234,23 @@ CRect CDialog::MapDialogRect(const res::DlgRect& r) const
 
 void CDialog::Map(int nID, Notification code, std::function<void()> handler)
 {
+    // Each notification with the control kind that sends it and its native code.
+    struct NativeNotification {
+        Notification code;
+        res::ControlKind kind;
+        int native;
+    };
+    static constexpr NativeNotification kNotifications[] = {
+        {Notification::Clicked, res::ControlKind::PushButton, BN_CLICKED},
+        {Notification::SelChange, res::ControlKind::ComboBox, CBN_SELCHANGE},
+        {Notification::EditChange, res::ControlKind::ComboBox, CBN_EDITCHANGE},
+        {Notification::Change, res::ControlKind::Edit, EN_CHANGE},
+    };
     const res::ControlTemplate* entry = m_pDlgImpl->ControlEntry(nID);
-    int native = -1;
-    using res::ControlKind;
-    switch (code) {
-    case Notification::Clicked:
-        if (entry && entry->kind == ControlKind::PushButton)
-            native = BN_CLICKED;
-        break;
-    case Notification::SelChange:
-        if (entry && entry->kind == ControlKind::ComboBox)
-            native = CBN_SELCHANGE;
-        break;
-    case Notification::EditChange:
-        if (entry && entry->kind == ControlKind::ComboBox)
-            native = CBN_EDITCHANGE;
-        break;
-    case Notification::Change:
-        if (entry && entry->kind == ControlKind::Edit)
-            native = EN_CHANGE;
-        break;
-    }
-    if (native < 0)
+    const auto sent = std::find_if(std::begin(kNotifications), std::end(kNotifications),
+                                   [&](const NativeNotification& n) { return n.code == code; });
+    if (!entry || sent == std::end(kNotifications) || entry->kind != sent->kind)
         win32::Fatal("dialog " + std::to_string(m_nIDTemplate) + ": control " + std::to_string(nID)
                      + " sends no such notification");
-    m_pDlgImpl->handlers[{nID, native}] = std::move(handler);
+    m_pDlgImpl->handlers[{nID, sent->native}] = std::move(handler);
 }

@@ -2,6 +2,8 @@
 
 #include <commctrl.h>
 
+#include <span>
+
 namespace win32 {
 
 namespace {
@@ -9,7 +11,44 @@ constexpr WORD kDlgTemplateExVersion = 1;
 constexpr WORD kDlgTemplateExSignature = 0xFFFF;
 constexpr WORD kFontWeightNormal = FW_NORMAL;
 
-bool Has(std::uint32_t styles, std::uint32_t flag) { return (styles & flag) != 0; }
+// A template style and the native style bit that stands for it.
+struct NativeStyle {
+    std::uint32_t flag;
+    DWORD native;
+};
+
+constexpr NativeStyle kComboStyles[] = {
+    {res::style::kAutoHScroll, CBS_AUTOHSCROLL},
+};
+constexpr NativeStyle kEditStyles[] = {
+    {res::style::kMultiLine, ES_MULTILINE},
+    {res::style::kReadOnly, ES_READONLY},
+    {res::style::kAutoHScroll, ES_AUTOHSCROLL},
+    {res::style::kAutoVScroll, ES_AUTOVSCROLL},
+};
+// What any kind of control may ask for.
+constexpr NativeStyle kWindowStyles[] = {
+    {res::style::kTabStop, WS_TABSTOP},
+    {res::style::kGroup, WS_GROUP},
+    {res::style::kBorder, WS_BORDER},
+    {res::style::kVScroll, WS_VSCROLL},
+};
+constexpr NativeStyle kDialogStyles[] = {
+    {res::dlgstyle::kModalFrame, DS_MODALFRAME}, {res::dlgstyle::kCaption, WS_CAPTION},
+    {res::dlgstyle::kSysMenu, WS_SYSMENU},       {res::dlgstyle::kMinimizeBox, WS_MINIMIZEBOX},
+    {res::dlgstyle::kCenter, DS_CENTER},
+};
+
+// The native bits of the template styles `styles` that `table` lists.
+DWORD NativeStyles(std::uint32_t styles, std::span<const NativeStyle> table)
+{
+    DWORD native = 0;
+    for (const NativeStyle& s : table) {
+        if ((styles & s.flag) != 0)
+            native |= s.native;
+    }
+    return native;
+}
 }  // namespace
 
 std::wstring Widen(std::string_view utf8)
@@ -54,88 +93,69 @@ DWORD ControlStyle(const res::ControlTemplate& c)
     case res::ControlKind::GroupBox: style |= BS_GROUPBOX; break;
     case res::ControlKind::PushButton: style |= BS_PUSHBUTTON; break;
     case res::ControlKind::Label: style |= SS_LEFT; break;
-    case res::ControlKind::ComboBox:
-        style |= CBS_DROPDOWN;  // an editable field over an unsorted list
-        if (Has(c.style, res::style::kAutoHScroll))
-            style |= CBS_AUTOHSCROLL;
-        break;
-    case res::ControlKind::Edit:
-        style |= ES_LEFT;
-        if (Has(c.style, res::style::kMultiLine))
-            style |= ES_MULTILINE;
-        if (Has(c.style, res::style::kReadOnly))
-            style |= ES_READONLY;
-        if (Has(c.style, res::style::kAutoHScroll))
-            style |= ES_AUTOHSCROLL;
-        if (Has(c.style, res::style::kAutoVScroll))
-            style |= ES_AUTOVSCROLL;
-        break;
+    // An editable field over an unsorted list.
+    case res::ControlKind::ComboBox: style |= CBS_DROPDOWN | NativeStyles(c.style, kComboStyles); break;
+    case res::ControlKind::Edit: style |= ES_LEFT | NativeStyles(c.style, kEditStyles); break;
     case res::ControlKind::IpAddress: break;
     }
-    if (Has(c.style, res::style::kTabStop))
-        style |= WS_TABSTOP;
-    if (Has(c.style, res::style::kGroup))
-        style |= WS_GROUP;
-    if (Has(c.style, res::style::kBorder))
-        style |= WS_BORDER;
-    if (Has(c.style, res::style::kVScroll))
-        style |= WS_VSCROLL;
-    return style;
+    return style | NativeStyles(c.style, kWindowStyles);
 }
 
 DWORD DialogStyle(const res::DialogTemplate& d)
 {
     // DS_SETFONT: the template names its font; dialog units follow from it.
-    DWORD style = WS_POPUP | DS_SETFONT;
-    if (Has(d.style, res::dlgstyle::kModalFrame))
-        style |= DS_MODALFRAME;
-    if (Has(d.style, res::dlgstyle::kCaption))
-        style |= WS_CAPTION;
-    if (Has(d.style, res::dlgstyle::kSysMenu))
-        style |= WS_SYSMENU;
-    if (Has(d.style, res::dlgstyle::kMinimizeBox))
-        style |= WS_MINIMIZEBOX;
-    if (Has(d.style, res::dlgstyle::kCenter))
-        style |= DS_CENTER;
-    return style;
+    return WS_POPUP | DS_SETFONT | NativeStyles(d.style, kDialogStyles);
 }
 
 DialogTemplateBuffer::DialogTemplateBuffer(const res::DialogTemplate& d, std::wstring_view fontFace)
 {
+    Header(d, fontFace);
+    for (const res::ControlTemplate& c : d.controls)
+        Item(c);
+}
+
+// DLGTEMPLATEEX: the dialog's styles, size, caption and font.
+void DialogTemplateBuffer::Header(const res::DialogTemplate& d, std::wstring_view fontFace)
+{
     Word(kDlgTemplateExVersion);
     Word(kDlgTemplateExSignature);
-    Dword(0);  // help id
-    Dword(0);  // extended style
-    Dword(DialogStyle(d));
+    Styles(DialogStyle(d));
     Word(static_cast<WORD>(d.controls.size()));
-    Word(0);  // x, y: placed by DS_CENTER or the system
-    Word(0);
-    Word(static_cast<WORD>(d.cx));
-    Word(static_cast<WORD>(d.cy));
-    Word(0);  // no menu
-    Word(0);  // the standard dialog class
+    Rect(0, 0, d.cx, d.cy);  // x, y: placed by DS_CENTER or the system
+    Word(0);                 // no menu
+    Word(0);                 // the standard dialog class
     Text(Widen(d.caption));
     Word(static_cast<WORD>(d.fontPoints));
     Word(kFontWeightNormal);
     Word(MAKEWORD(FALSE, DEFAULT_CHARSET));  // italic, then the character set
     Text(fontFace.empty() ? Widen(d.fontFace) : std::wstring(fontFace));
+}
 
-    for (const res::ControlTemplate& c : d.controls) {
-        AlignDword();
-        Dword(0);  // help id
-        Dword(0);  // extended style
-        Dword(ControlStyle(c));
-        Word(static_cast<WORD>(c.rect.x));
-        Word(static_cast<WORD>(c.rect.y));
-        Word(static_cast<WORD>(c.rect.cx));
-        Word(static_cast<WORD>(c.rect.cy));
-        Dword(static_cast<DWORD>(c.id));  // -1 for the unnamed labels, as IDC_STATIC
-        Text(ControlClassName(c.kind));
-        const bool startsEmpty = c.kind == res::ControlKind::Edit || c.kind == res::ControlKind::ComboBox
-                                 || c.kind == res::ControlKind::IpAddress;
-        Text(startsEmpty ? std::wstring() : Widen(c.caption));
-        Word(0);  // no creation data
-    }
+// DLGITEMTEMPLATEEX: one control.
+void DialogTemplateBuffer::Item(const res::ControlTemplate& c)
+{
+    AlignDword();
+    Styles(ControlStyle(c));
+    Rect(c.rect.x, c.rect.y, c.rect.cx, c.rect.cy);
+    Dword(static_cast<DWORD>(c.id));  // -1 for the unnamed labels, as IDC_STATIC
+    Text(ControlClassName(c.kind));
+    const bool startsEmpty = c.kind == res::ControlKind::Edit || c.kind == res::ControlKind::ComboBox
+                             || c.kind == res::ControlKind::IpAddress;
+    Text(startsEmpty ? std::wstring() : Widen(c.caption));
+    Word(0);  // no creation data
+}
+
+void DialogTemplateBuffer::Styles(DWORD style)
+{
+    Dword(0);  // help id
+    Dword(0);  // extended style
+    Dword(style);
+}
+
+void DialogTemplateBuffer::Rect(int x, int y, int cx, int cy)
+{
+    for (int v : {x, y, cx, cy})
+        Word(static_cast<WORD>(v));
 }
 
 void DialogTemplateBuffer::Dword(DWORD d)

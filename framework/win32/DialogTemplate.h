@@ -35,6 +35,11 @@ public:
     std::size_t Size() const { return m_words.size() * sizeof(WORD); }
 
 private:
+    void Header(const res::DialogTemplate& dialog, std::wstring_view fontFace);
+    void Item(const res::ControlTemplate& control);
+    void Styles(DWORD style);  // help id and extended style (none), then the style
+    void Rect(int x, int y, int cx, int cy);
+
     void Word(WORD w) { m_words.push_back(w); }
     void Dword(DWORD d);
     void Text(std::wstring_view text);  // zero-terminated

@@ -4,6 +4,7 @@
 
 #include "framework/Controls.h"
 #include "framework/Dialog.h"
+#include "framework/DialogControls.h"
 #include "framework/win32/DialogTemplate.h"
 #include "res/DialogTemplates.h"
 
@@ -19,7 +20,7 @@ struct WndImpl {
     HWND hwnd = nullptr;
 };
 
-struct DialogImpl {
+struct DialogImpl : DialogControls {
     DialogImpl(CDialog& dlg, HWND parent) : owner(dlg), parentWindow(parent) {}
     ~DialogImpl();
     DialogImpl(const DialogImpl&) = delete;
@@ -32,15 +33,12 @@ struct DialogImpl {
     // WM_COMMAND from a control or the keys; true when handled.
     bool Command(int id, int code);
     HWND Item(int nIDC) const;
-    const res::ControlTemplate* ControlEntry(int nIDC) const;
 
     CDialog& owner;
     HWND parentWindow;
     HWND window = nullptr;
     bool modal = false;
-    const res::DialogTemplate* pTemplate = nullptr;
     std::unique_ptr<win32::DialogTemplateBuffer> buffer;
-    std::map<int, std::unique_ptr<CWnd>> items;
     std::map<std::pair<int, int>, std::function<void()>> handlers;  // (id, notification code)
 };
 
