@@ -252,20 +252,32 @@ void IpAddressWidget::moveTo(int i)
     field->selectAll();
 }
 
+int IpAddressWidget::fieldIndex(const QObject* watched) const
+{
+    int i = 0;
+    while (i < kFields && m_fields[static_cast<std::size_t>(i)] != watched)
+        ++i;
+    return i;
+}
+
 bool IpAddressWidget::eventFilter(QObject* watched, QEvent* event)
 {
     if (event->type() != QEvent::KeyPress)
         return QFrame::eventFilter(watched, event);
-    int i = 0;
-    while (i < kFields && m_fields[static_cast<std::size_t>(i)] != watched)
-        ++i;
+    const int i = fieldIndex(watched);
     if (i == kFields)
         return QFrame::eventFilter(watched, event);
+    if (moveOnKey(i, static_cast<const QKeyEvent*>(event)->key()))
+        return true;
+    return QFrame::eventFilter(watched, event);
+}
+
+bool IpAddressWidget::moveOnKey(int i, int key)
+{
     QLineEdit* field = m_fields[static_cast<std::size_t>(i)];
-    const auto* key = static_cast<QKeyEvent*>(event);
     const bool atStart = field->cursorPosition() == 0 && !field->hasSelectedText();
     const bool atEnd = field->cursorPosition() == field->text().size() && !field->hasSelectedText();
-    switch (key->key()) {
+    switch (key) {
     case Qt::Key_Period:
         if (i + 1 < kFields && !field->text().isEmpty())
             moveTo(i + 1);
@@ -278,7 +290,7 @@ bool IpAddressWidget::eventFilter(QObject* watched, QEvent* event)
             prev->end(false);
             return true;
         }
-        break;
+        return false;
     case Qt::Key_Right:
         if (atEnd && i + 1 < kFields) {
             QLineEdit* next = m_fields[static_cast<std::size_t>(i + 1)];
@@ -286,10 +298,9 @@ bool IpAddressWidget::eventFilter(QObject* watched, QEvent* event)
             next->home(false);
             return true;
         }
-        break;
-    default: break;
+        return false;
+    default: return false;
     }
-    return QFrame::eventFilter(watched, event);
 }
 
 // ---- MultiLineEdit ----

@@ -94,6 +94,11 @@ protected:
 private:
     void onFieldEdited(int i);
     void moveTo(int i);
+    // The field `watched` is, or kFields for none.
+    int fieldIndex(const QObject* watched) const;
+    // A dot, or an arrow or Backspace at a field's edge, moves to the next or
+    // previous field; true when the key is used up.
+    bool moveOnKey(int i, int key);
 
     std::array<QLineEdit*, kFields> m_fields{};
 };
