@@ -409,26 +409,35 @@ bool IsGhostSerialPort(const std::string& name)
     return ghost;
 }
 
-// Serial devices as the kernel enumerates them: tty class entries that
-// belong to a device with a driver (virtual consoles and ptys have none).
-void AddSysfsSerialPorts(std::set<std::string>* names)
+// Calls `visit` with the name of each entry of `folder` that does not begin
+// with a dot; nothing when the folder cannot be read.
+template <class Visit>
+void ForEachEntry(const char* folder, Visit visit)
 {
-    DIR* dir = opendir(kSysTtyDir);
+    DIR* dir = opendir(folder);
     if (dir == nullptr)
         return;
     while (const dirent* e = readdir(dir)) {
         const std::string name = e->d_name;
-        if (name.empty() || name[0] == '.')
-            continue;
+        if (!name.empty() && name[0] != '.')
+            visit(name);
+    }
+    closedir(dir);
+}
+
+// Serial devices as the kernel enumerates them: tty class entries that
+// belong to a device with a driver (virtual consoles and ptys have none).
+void AddSysfsSerialPorts(std::set<std::string>* names)
+{
+    ForEachEntry(kSysTtyDir, [names](const std::string& name) {
         const std::string driver = kSysTtyDir + name + "/device/driver";
         struct stat st {};
         if (stat(driver.c_str(), &st) != 0)
-            continue;
+            return;
         if (IsGhostSerialPort(name))
-            continue;
+            return;
         names->insert(name);
-    }
-    closedir(dir);
+    });
 }
 
 bool IsPtsTarget(std::string_view target)
@@ -445,28 +454,21 @@ bool IsPtsTarget(std::string_view target)
 // read, so /dev/stdin (-> /proc/self/fd/0) never counts.
 void AddPtyLinks(std::set<std::string>* names)
 {
-    DIR* dir = opendir(kDevDir);
-    if (dir == nullptr)
-        return;
-    while (const dirent* e = readdir(dir)) {
-        const std::string name = e->d_name;
-        if (name.empty() || name[0] == '.')
-            continue;
+    ForEachEntry(kDevDir, [names](const std::string& name) {
         const std::string path = kDevDir + name;
         struct stat st {};
         if (lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode))
-            continue;
+            return;
         char target[PATH_MAX];
         const ssize_t n = readlink(path.c_str(), target, sizeof target - 1);
         if (n <= 0)
-            continue;
+            return;
         if (!IsPtsTarget(std::string_view(target, static_cast<std::size_t>(n))))
-            continue;
+            return;
         if (stat(path.c_str(), &st) != 0 || !S_ISCHR(st.st_mode))
-            continue;  // dangling
+            return;  // dangling
         names->insert(name);
-    }
-    closedir(dir);
+    });
 }
 
 }  // namespace

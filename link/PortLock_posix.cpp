@@ -1,5 +1,7 @@
 #include "link/PortLock.h"
 
+#include "link/Descriptor.h"
+
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -57,20 +59,6 @@ Found Inspect(const std::string& lockPath)
     if (owner == getpid())
         return Found::Ours;
     return Running(owner) ? Found::Live : Found::Stale;
-}
-
-bool WriteAll(int fd, const char* data, std::size_t len)
-{
-    while (len > 0) {
-        const ssize_t n = write(fd, data, len);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        data += n;
-        len -= static_cast<std::size_t>(n);
-    }
-    return true;
 }
 
 // A complete lock of ours under a temporary name beside the lock, so the
