@@ -4,8 +4,13 @@
 #include "link/LinkFailure.h"
 
 #include <chrono>
+#include <cstdint>
 
 using Clock = std::chrono::steady_clock;
+
+// The TCP tests reach this address only.
+constexpr const char* kLoopback = "127.0.0.1";
+constexpr std::uint16_t kWrappedPort = 14464;  // 80000 modulo 65536
 
 // A duration in milliseconds, with fractions.
 template <typename Rep, typename Period>

@@ -5,6 +5,7 @@
 #include "link/ChildProcess.h"
 #include "link/LinkUtil.h"
 #include "tests/link/LinkTestUtil.h"
+#include "tests/link/ScratchFolder.h"
 #include "tests/support/NormalUser.h"
 #include "tests/support/PtyPair.h"
 
@@ -113,17 +114,13 @@ class PortLocks : public testing::TestWithParam<FormCase> {
 protected:
     void SetUp() override
     {
-        std::string pattern = fs::temp_directory_path() / "kestrel-locks-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        m_folder = pattern;
+        ASSERT_FALSE(m_folder.empty());
         portlock::SetFolder(m_folder);
     }
     void TearDown() override
     {
         CloseComPort();
         portlock::SetFolder("");
-        std::error_code ec;
-        fs::remove_all(m_folder, ec);
     }
 
     // The lock under every name this test reaches the port by.
@@ -138,7 +135,8 @@ protected:
     }
 
     PtyPair m_pair;
-    std::string m_folder;
+    ScratchFolder m_scratch{"kestrel-locks"};
+    const std::string& m_folder = m_scratch.Path();
 };
 
 TEST_P(PortLocks, LiveLockOfAnotherProcessHoldsThePort)

@@ -4,6 +4,7 @@
 // as a normal user, since root's opens pass the exclusive flag anyway.
 #include "link/LinkUtil.h"
 #include "link/PortLock.h"
+#include "tests/link/ScratchFolder.h"
 #include "tests/support/NormalUser.h"
 #include "tests/support/PortHolder.h"
 #include "tests/support/PtyPair.h"
@@ -13,7 +14,6 @@
 #include <cerrno>
 #include <csignal>
 #include <cstring>
-#include <filesystem>
 #include <string>
 
 #include <fcntl.h>
@@ -22,8 +22,6 @@
 #include <unistd.h>
 
 namespace {
-
-namespace fs = std::filesystem;
 
 // "" when a plain open of `path` succeeds now, else why it failed.
 std::string PlainOpen(const std::string& path)
@@ -44,27 +42,17 @@ void PrintTo(const EndCase& c, std::ostream* os) { *os << c.name; }
 
 class PortRelease : public testing::TestWithParam<EndCase> {
 protected:
-    void SetUp() override
-    {
-        std::string pattern = fs::temp_directory_path() / "kestrel-release-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        m_folder = pattern;
-    }
-    void TearDown() override
-    {
-        std::error_code ec;
-        fs::remove_all(m_folder, ec);
-    }
+    void SetUp() override { ASSERT_FALSE(m_scratch.Path().empty()); }
 
     testsupport::PtyPair m_pair;
-    std::string m_folder;
+    ScratchFolder m_scratch{"kestrel-release"};
 };
 
 TEST_P(PortRelease, EndingWithThePortOpenFreesIt)
 {
     const EndCase& c = GetParam();
     const std::string path = m_pair.PathA();
-    const std::string folder = m_folder;
+    const std::string folder = m_scratch.Path();
     const std::string failure = testsupport::AsNormalUser({path, folder}, [&]() -> std::string {
         if (std::string why = PlainOpen(path); !why.empty())
             return "before the first open: " + why;

@@ -3,7 +3,8 @@
 //
 //   testsupport::WinListener l;                   // a port the stack picks
 //   TcpConnect("127.0.0.1", l.PortText());  l.AcceptOne(1s);
-//   if (!l.FillBacklog()) GTEST_SKIP();           // now a black hole
+//   testsupport::WinBlackHole hole;               // handshakes go unanswered
+//   if (!hole.Full()) GTEST_SKIP();
 #pragma once
 
 #include <winsock2.h>
@@ -14,6 +15,17 @@
 #include <vector>
 
 namespace testsupport {
+
+// true when `s` has something to read (a connection to accept, data, the
+// end of the stream) within `wait`.
+inline bool Readable(SOCKET s, std::chrono::milliseconds wait)
+{
+    fd_set readable;
+    FD_ZERO(&readable);
+    FD_SET(s, &readable);
+    timeval tv{static_cast<long>(wait.count() / 1000), static_cast<long>(wait.count() % 1000) * 1000};
+    return select(0, &readable, nullptr, nullptr, &tv) > 0;
+}
 
 inline sockaddr_in Loopback(std::uint16_t port)
 {
@@ -63,11 +75,7 @@ public:
     // when none came within `wait`.
     SOCKET Accept(std::chrono::milliseconds wait)
     {
-        fd_set readable;
-        FD_ZERO(&readable);
-        FD_SET(m_s, &readable);
-        timeval tv{static_cast<long>(wait.count() / 1000), static_cast<long>(wait.count() % 1000) * 1000};
-        if (select(0, &readable, nullptr, nullptr, &tv) <= 0)
+        if (!Readable(m_s, wait))
             return INVALID_SOCKET;
         const SOCKET c = accept(m_s, nullptr, nullptr);
         if (c != INVALID_SOCKET)
@@ -103,6 +111,17 @@ private:
     std::uint16_t m_port = 0;
     std::vector<SOCKET> m_accepted;
     std::vector<SOCKET> m_fillers;
+};
+
+// A listener whose accept queue is full, so handshakes go unanswered.
+// Full() is false where the stack answers every handshake anyway.
+class WinBlackHole : public WinListener {
+public:
+    WinBlackHole() : WinListener(0, 0), m_full(Ok() && FillBacklog()) {}
+    bool Full() const { return m_full; }
+
+private:
+    bool m_full;
 };
 
 // A loopback port with nothing listening: one the stack just handed out.

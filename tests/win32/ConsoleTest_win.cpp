@@ -562,9 +562,9 @@ TEST_F(Console, ConnectChecksAddressThenPortThenReachesTheListener)
 // still ends within the link's bound, with the failure message.
 TEST_F(Console, ConnectToAnUnansweringAddressEndsWithTheFailureMessage)
 {
-    testsupport::WinListener hole(0, 0);
+    testsupport::WinBlackHole hole;
     ASSERT_TRUE(hole.Ok());
-    if (!hole.FillBacklog())
+    if (!hole.Full())
         GTEST_SKIP() << "this stack answers every handshake: no black hole on loopback";
     Start();
     TypeAddress(Item(IDC_IP_ADDRESS), {L"127", L"0", L"0", L"1"});
