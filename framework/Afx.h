@@ -48,6 +48,18 @@ struct CRect {
     friend bool operator==(const CRect&, const CRect&) = default;
 };
 
+// The base of the window handles and the application object: each stands
+// for one thing of the program's run, so none is copied.
+class CObject {
+public:
+    virtual ~CObject() = default;
+    CObject(const CObject&) = delete;
+    CObject& operator=(const CObject&) = delete;
+
+protected:
+    CObject() = default;
+};
+
 // Text of the resources (UTF-8) as a CString.
 inline CString ToCString(std::string_view text) { return CString(text); }
 

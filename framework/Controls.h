@@ -14,12 +14,10 @@
 // widget pointer; Win32: the control's window handle) with the control id.
 struct WndImpl;
 
-class CWnd {
+class CWnd : public CObject {
 public:
     CWnd();
-    virtual ~CWnd();
-    CWnd(const CWnd&) = delete;
-    CWnd& operator=(const CWnd&) = delete;
+    ~CWnd() override;
 
     // The window text: a label's, button's or group's caption, an edit's,
     // combo's field's or address field's text, a dialog's caption. Setting

@@ -9,12 +9,10 @@
 
 class CDialog;
 
-class CWinApp {
+class CWinApp : public CObject {
 public:
     CWinApp();
-    virtual ~CWinApp();
-    CWinApp(const CWinApp&) = delete;
-    CWinApp& operator=(const CWinApp&) = delete;
+    ~CWinApp() override;
 
     // Start-up; FALSE ends the program without a message loop of its own.
     virtual BOOL InitInstance();
