@@ -1,5 +1,6 @@
 #include "app/Demo.h"
 
+#include "link/Descriptor.h"
 #include "link/LinkUtil.h"
 #include "ui/DlgModbus.h"
 
@@ -51,19 +52,6 @@ bool PrepareLinkFolder(const std::string& folder, std::string* why)
         return false;
     }
     return true;
-}
-
-void WriteAll(int fd, const char* data, std::size_t len)
-{
-    while (len > 0) {
-        const ssize_t n = write(fd, data, len);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return;  // the reader went away: the copy is only a courtesy
-        data += n;
-        len -= static_cast<std::size_t>(n);
-    }
 }
 
 }  // namespace

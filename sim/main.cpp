@@ -3,6 +3,7 @@
 #include "codec/HexBytes.h"
 #include "codec/TextNumber.h"
 #include "link/ChildProcess.h"
+#include "link/Descriptor.h"
 #include "sim/ModuleState.h"
 #include "sim/RtuFrames.h"
 
@@ -65,25 +66,6 @@ void Note(const char* text)
 {
     std::printf("%s\n", text);
     std::fflush(stdout);
-}
-
-bool WriteAll(int fd, const std::uint8_t* data, std::size_t len)
-{
-    while (len > 0) {
-        const ssize_t n = write(fd, data, len);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0 && errno == EAGAIN) {
-            pollfd p{fd, POLLOUT, 0};
-            poll(&p, 1, rtu::kByteTimeoutMs);
-            continue;
-        }
-        if (n <= 0)
-            return false;
-        data += n;
-        len -= static_cast<std::size_t>(n);
-    }
-    return true;
 }
 
 // Logs a frame that arrived and answers it, or notes why not.
