@@ -99,8 +99,8 @@ QWidget* MakeEdit(const res::ControlTemplate& c, const QRect& rect, int lineHeig
     }
     auto* edit = new QLineEdit(dlg);
     edit->setReadOnly(Has(c.style, st::kReadOnly));
-    // One line in a box drawn taller than two lines sits at its top, as on
-    // the original platform.
+    // One line in a box drawn taller than two lines sits at its top, as a
+    // Windows edit control shows it.
     if (rect.height() > 2 * lineHeight)
         edit->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     return edit;

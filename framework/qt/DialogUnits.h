@@ -1,6 +1,6 @@
-// Dialog units to pixels, from the dialog font's own metrics as the
-// original platform maps them: horizontal units are a quarter of the
-// average character width, vertical units an eighth of the character height.
+// Dialog units to pixels, from the dialog font's own metrics as Windows
+// maps them: horizontal units are a quarter of the average character width,
+// vertical units an eighth of the character height.
 #pragma once
 
 #include "res/DialogTemplates.h"
