@@ -322,7 +322,9 @@ int ReleasePort(bool purge)
         rc = CloseExclusive(fd);
     }
     g_hComPort = -1;
+    const int closeError = errno;
     UnlockPort();
+    errno = closeError;  // a failed close is reported by its own errno, not the unlink's
     return rc;
 }
 
