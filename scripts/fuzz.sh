@@ -5,9 +5,9 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh ci
 SECONDS_EACH=${FUZZ_SECONDS:-30}
-cmake -S . -B build-fuzz -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DKESTREL_FUZZ=ON \
-  -DKESTREL_WITH_GUI=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build-fuzz --target fuzz_text_rules fuzz_frame_builders fuzz_write_multiple_text
+BUILD_QUIET=1 BUILD_DIR=build-fuzz BUILD_TARGETS="fuzz_text_rules fuzz_frame_builders fuzz_write_multiple_text" \
+  bash scripts/build.sh -DCMAKE_CXX_COMPILER=clang++ -DKESTREL_FUZZ=ON -DKESTREL_WITH_GUI=OFF \
+  -DCMAKE_BUILD_TYPE=RelWithDebInfo
 for target in text_rules frame_builders write_multiple_text; do
   work=$(mktemp -d)
   cp fuzz/corpus/$target/* "$work"/

@@ -4,7 +4,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh test
-BUILD_DIR=build-asan bash scripts/build.sh -DKESTREL_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
+BUILD_QUIET=1 BUILD_DIR=build-asan bash scripts/build.sh -DKESTREL_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
 export QT_QPA_PLATFORM=offscreen
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1:detect_stack_use_after_return=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
