@@ -9,19 +9,6 @@
 
 namespace {
 
-std::wstring ModulePath()
-{
-    std::wstring path(MAX_PATH, L'\0');
-    for (;;) {
-        const DWORD n = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-        if (n < path.size()) {
-            path.resize(n);
-            return path;
-        }
-        path.resize(path.size() * 2);
-    }
-}
-
 int CALLBACK FoundFont(const LOGFONTW*, const TEXTMETRICW*, DWORD, LPARAM found)
 {
     *reinterpret_cast<bool*>(found) = true;
@@ -43,6 +30,29 @@ bool FontInstalled(const wchar_t* face)
 }  // namespace
 
 namespace win32 {
+
+std::wstring ModulePath()
+{
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD n = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        if (n < path.size()) {
+            path.resize(n);
+            return path;
+        }
+        path.resize(path.size() * 2);
+    }
+}
+
+std::wstring WithoutExtension(std::wstring path)
+{
+    const std::size_t dot = path.find_last_of(L'.');
+    const std::size_t slash = path.find_last_of(L"\\/");
+    const std::size_t nameStart = slash == std::wstring::npos ? 0 : slash + 1;
+    if (dot != std::wstring::npos && dot > nameStart)
+        path.resize(dot);
+    return path;
+}
 
 std::wstring DialogFontFace(std::string_view templateFace)
 {
@@ -69,13 +79,9 @@ int ShowMessageBox(HWND owner, const CString& text, const CString& caption, UINT
 
 CString AfxGetAppName()
 {
-    const std::wstring path = ModulePath();
+    const std::wstring path = win32::WithoutExtension(win32::ModulePath());
     const std::size_t slash = path.find_last_of(L"\\/");
-    std::wstring name = slash == std::wstring::npos ? path : path.substr(slash + 1);
-    const std::size_t dot = name.find_last_of(L'.');
-    if (dot != std::wstring::npos && dot > 0)
-        name.resize(dot);
-    return CString(win32::Narrow(name));
+    return CString(win32::Narrow(slash == std::wstring::npos ? path : path.substr(slash + 1)));
 }
 
 int AfxMessageBox(const CString& text, UINT nType)

@@ -65,7 +65,6 @@ void CWnd::SetWindowText(const CString& text)
     const HWND hwnd = NativeWindow(*this);
     if (!hwnd)
         return;
-    const std::wstring wide = win32::Widen(text.Utf8());
     if (IsClass(hwnd, WC_IPADDRESSW)) {
         unsigned a, b, c, d;
         char tail;
@@ -76,7 +75,7 @@ void CWnd::SetWindowText(const CString& text)
             SendMessageW(hwnd, IPM_CLEARADDRESS, 0, 0);
         return;
     }
-    SetWindowTextW(hwnd, wide.c_str());
+    SetWindowTextW(hwnd, win32::Widen(text.Utf8()).c_str());
 }
 
 CString CWnd::GetWindowText() const

@@ -66,14 +66,11 @@ void DDX_Control(CDataExchange* pDX, int nIDC, CWnd& rControl)
 
 void DDX_Text(CDataExchange* pDX, int nIDC, CString& value)
 {
-    CWnd* item = pDX->m_pDlgWnd->GetDlgItem(nIDC);
-    if (!item)
-        win32::Fatal("dialog " + std::to_string(pDX->m_pDlgWnd->GetTemplateID()) + " has no control "
-                     + std::to_string(nIDC));
+    CWnd& item = pDX->m_pDlgWnd->DlgImpl().Control(nIDC);
     if (pDX->m_bSaveAndValidate) {
-        value = item->GetWindowText();
-    } else if (!(item->GetWindowText() == value)) {
-        item->SetWindowText(value);
+        value = item.GetWindowText();
+    } else if (!(item.GetWindowText() == value)) {
+        item.SetWindowText(value);
     }
 }
 
@@ -120,14 +117,14 @@ BOOL DialogImpl::Initialise(HWND dialog)
 bool DialogImpl::Command(int id, int code)
 {
     // The keys: Enter (no push button focused) and Escape or the close box.
-    if (code == BN_CLICKED && (id == IDOK || id == IDCANCEL) && !GetDlgItem(window, id)) {
+    const HWND control = GetDlgItem(window, id);
+    if (code == BN_CLICKED && (id == IDOK || id == IDCANCEL) && !control) {
         if (id == IDOK)
             owner.OnOK();
         else
             owner.OnCancel();
         return true;
     }
-    const HWND control = GetDlgItem(window, id);
     if (code == CBN_SELCHANGE) {
         win32::TrackSelection(control, static_cast<int>(SendMessageW(control, CB_GETCURSEL, 0, 0)));
     } else if (code == CBN_EDITCHANGE) {
@@ -141,14 +138,13 @@ bool DialogImpl::Command(int id, int code)
     return true;
 }
 
-HWND DialogImpl::Item(int nIDC) const
+CWnd& DialogImpl::Control(int nIDC) const
 {
-    const CWnd* item = Handle(nIDC);
-    const HWND hwnd = item ? item->Impl().hwnd : nullptr;
-    if (!hwnd)
+    CWnd* item = Handle(nIDC);
+    if (!item || !item->Impl().hwnd)
         win32::Fatal("dialog " + std::to_string(owner.GetTemplateID()) + " has no control "
                      + std::to_string(nIDC));
-    return hwnd;
+    return *item;
 }
 
 // ---- CDialog ----

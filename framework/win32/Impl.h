@@ -6,6 +6,7 @@
 #include "framework/Dialog.h"
 #include "framework/DialogControls.h"
 #include "framework/win32/DialogTemplate.h"
+#include "framework/win32/Native.h"
 #include "res/DialogTemplates.h"
 
 #include "framework/win32/Windows.h"
@@ -32,7 +33,10 @@ struct DialogImpl : DialogControls {
     BOOL Initialise(HWND dialog);
     // WM_COMMAND from a control or the keys; true when handled.
     bool Command(int id, int code);
-    HWND Item(int nIDC) const;
+    // The control's handle; a programming error ends the process when the
+    // dialog has no such control.
+    CWnd& Control(int nIDC) const;
+    HWND Item(int nIDC) const { return Control(nIDC).Impl().hwnd; }
 
     CDialog& owner;
     HWND parentWindow;
@@ -44,8 +48,10 @@ struct DialogImpl : DialogControls {
 
 namespace win32 {
 
-// The text of any control (a combo's field, an address as "a.b.c.d").
-std::wstring WindowText(HWND hwnd);
+// The running program's full path, however long.
+std::wstring ModulePath();
+// The path without its file's extension (a leading dot is no extension).
+std::wstring WithoutExtension(std::wstring path);
 // The selection a combo box keeps as the framework defines it: what the
 // operator last picked or the program last set; typing clears it.
 int TrackedSelection(HWND combo);

@@ -13,3 +13,8 @@
 HWND NativeWindow(const CWnd& wnd);
 // The dialog whose window `hwnd` is, or nullptr.
 CDialog* DialogOf(HWND hwnd);
+
+namespace win32 {
+// The text of any control (a combo's field, an address as "a.b.c.d").
+std::wstring WindowText(HWND hwnd);
+}  // namespace win32

@@ -51,12 +51,7 @@ void CWinApp::WinHelp(DWORD dwData)
 
 CString CWinApp::GetHelpFilePath() const
 {
-    std::wstring path(MAX_PATH, L'\0');
-    path.resize(GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size())));
-    const std::size_t dot = path.find_last_of(L'.');
-    const std::size_t slash = path.find_last_of(L"\\/");
-    if (dot != std::wstring::npos && (slash == std::wstring::npos || dot > slash))
-        path.resize(dot);
+    const std::wstring path = win32::WithoutExtension(win32::ModulePath());
     return CString(win32::Narrow(path) + std::string(res::str::kHelpFileSuffix));
 }
 

@@ -28,6 +28,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -36,21 +37,23 @@ namespace {
 using testsupport::WinePeer;
 using namespace std::chrono_literals;
 
-std::string Text(HWND hwnd)
-{
-    std::wstring wide(static_cast<std::size_t>(GetWindowTextLengthW(hwnd)) + 1, L'\0');
-    wide.resize(static_cast<std::size_t>(GetWindowTextW(hwnd, wide.data(), static_cast<int>(wide.size()))));
-    return win32::Narrow(wide);
-}
+std::string Text(HWND hwnd) { return win32::Narrow(win32::WindowText(hwnd)); }
 
 std::string ItemText(HWND combo, int index)
 {
     wchar_t buf[256] = {};
     SendMessageW(combo, CB_GETLBTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(buf));
-    const int n = WideCharToMultiByte(CP_UTF8, 0, buf, -1, nullptr, 0, nullptr, nullptr);
-    std::string utf8(static_cast<std::size_t>(n > 0 ? n - 1 : 0), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, buf, -1, utf8.data(), n, nullptr, nullptr);
-    return utf8;
+    return win32::Narrow(buf);
+}
+
+// The index of the list entry `name` in a combo box, or CB_ERR.
+int EntryIndex(HWND combo, const std::string& name)
+{
+    for (int i = 0; i < SendMessageW(combo, CB_GETCOUNT, 0, 0); ++i) {
+        if (ItemText(combo, i) == name)
+            return i;
+    }
+    return CB_ERR;
 }
 
 // Runs the queued messages, as the modal loop would between events.
@@ -70,13 +73,27 @@ void Click(HWND button)
     Pump();
 }
 
+// Keys as they reach an edit: one WM_CHAR each.
+void SendChars(HWND edit, std::wstring_view text)
+{
+    for (wchar_t c : text)
+        SendMessageW(edit, WM_CHAR, c, 0);
+}
+
 // Typing into a combo's field, as keys reach it: WM_CHAR to its edit.
 void Type(HWND combo, const wchar_t* text)
 {
     const HWND edit = FindWindowExW(combo, nullptr, L"Edit", nullptr);
     ASSERT_NE(edit, nullptr);
-    for (const wchar_t* p = text; *p; ++p)
-        SendMessageW(edit, WM_CHAR, *p, 0);
+    SendChars(edit, text);
+    Pump();
+}
+
+// An edit box emptied, then typed into.
+void TypeInto(HWND edit, const std::string& text)
+{
+    SetWindowTextW(edit, L"");
+    SendChars(edit, win32::Widen(text));
     Pump();
 }
 
@@ -160,11 +177,7 @@ private:
 
 class Console : public ::testing::Test {
 protected:
-    static void SetUpTestSuite()
-    {
-        INITCOMMONCONTROLSEX icc{sizeof icc, ICC_INTERNET_CLASSES | ICC_STANDARD_CLASSES};
-        InitCommonControlsEx(&icc);
-    }
+    static void SetUpTestSuite() { AfxWinInit(); }
     void TearDown() override { CloseComPort(); }
 
     // The console shown without its modal loop, its window and a control.
@@ -182,11 +195,7 @@ protected:
     void OpenPeerPort(const WinePeer& peer, BoxAnswerer& boxes)
     {
         const HWND port = Item(IDC_CB_PORT);
-        int index = CB_ERR;
-        for (int i = 0; i < SendMessageW(port, CB_GETCOUNT, 0, 0); ++i) {
-            if (ItemText(port, i) == peer.PortName())
-                index = i;
-        }
+        const int index = EntryIndex(port, peer.PortName());
         ASSERT_NE(index, CB_ERR) << peer.PortName() << " is not listed";
         m_dlg->m_cbPort.SetCurSel(index);
         Click(Item(IDC_BTN_OPENPORT));
@@ -233,11 +242,8 @@ TEST_F(Console, StartsClosedWithThePortsThatOpen)
     EXPECT_FALSE(m_dlg->m_bPortOpen);
     if (peer) {
         // The peer's port is listed (other runs' ports may be listed too).
-        const HWND port = Item(IDC_CB_PORT);
-        bool listed = false;
-        for (int i = 0; i < SendMessageW(port, CB_GETCOUNT, 0, 0); ++i)
-            listed |= ItemText(port, i) == peer->PortName();
-        EXPECT_TRUE(listed) << peer->PortName() << " is missing from the port list";
+        EXPECT_NE(EntryIndex(Item(IDC_CB_PORT), peer->PortName()), CB_ERR)
+            << peer->PortName() << " is missing from the port list";
     }
 }
 
@@ -473,11 +479,7 @@ TEST(BatchGenerator, ListsFramesWithCrLfAndLimitsTheSegment)
     // The third digit of 201, typed, brings the message and the limit.
     BoxAnswerer boxes;
     const HWND end = GetDlgItem(window, IDC_PLSC_ENDSEG);
-    SetWindowTextW(end, L"");
-    SendMessageW(end, WM_CHAR, L'2', 0);
-    SendMessageW(end, WM_CHAR, L'0', 0);
-    SendMessageW(end, WM_CHAR, L'1', 0);
-    Pump();
+    TypeInto(end, "201");
     EXPECT_EQ(Text(end), "200");
     const std::vector<Box> shown = boxes.Boxes();
     ASSERT_EQ(shown.size(), 1u);
@@ -494,17 +496,8 @@ void TypeAddress(HWND ip, const wchar_t* const (&fields)[4])
     for (const wchar_t* field : fields) {
         edit = FindWindowExW(ip, edit, L"Edit", nullptr);
         ASSERT_NE(edit, nullptr);
-        for (const wchar_t* p = field; *p; ++p)
-            SendMessageW(edit, WM_CHAR, *p, 0);
+        SendChars(edit, field);
     }
-    Pump();
-}
-
-void TypePort(HWND box, const std::string& text)
-{
-    SetWindowTextW(box, L"");
-    for (char c : text)
-        SendMessageW(box, WM_CHAR, static_cast<WPARAM>(c), 0);
     Pump();
 }
 
@@ -540,7 +533,7 @@ TEST_F(Console, ConnectChecksAddressThenPortThenReachesTheListener)
         else
             SendMessageW(ip, IPM_CLEARADDRESS, 0, 0);
         ASSERT_EQ(Text(ip), c.address ? "127.0.0.1" : "0.0.0.0");
-        TypePort(Item(IDC_ED_TCPPORT), c.port);
+        TypeInto(Item(IDC_ED_TCPPORT), c.port);
         BoxAnswerer boxes;
         const LinkFailure before = LinkLastFailure().reason;
         Click(Item(IDC_BTN_CONNECT));  // a box is answered before it returns
@@ -568,7 +561,7 @@ TEST_F(Console, ConnectToAnUnansweringAddressEndsWithTheFailureMessage)
         GTEST_SKIP() << "this stack answers every handshake: no black hole on loopback";
     Start();
     TypeAddress(Item(IDC_IP_ADDRESS), {L"127", L"0", L"0", L"1"});
-    TypePort(Item(IDC_ED_TCPPORT), hole.PortText());
+    TypeInto(Item(IDC_ED_TCPPORT), hole.PortText());
     BoxAnswerer boxes;
     const auto start = std::chrono::steady_clock::now();
     Click(Item(IDC_BTN_CONNECT));

@@ -1,8 +1,12 @@
 // The templates of res/ as Windows builds them: under Wine on Xvfb, each
 // dialog is created from its in-memory template and its native controls are
 // compared with the template, one by one, in template order.
-#include "framework/win32/DialogTemplate.h"
 
+// The framework's headers before <windows.h>, as the framework includes them.
+#include "framework/Afx.h"
+#include "framework/win32/Native.h"
+
+#include "framework/win32/DialogTemplate.h"
 #include "res/DialogTemplates.h"
 #include "res/Resource.h"
 
@@ -24,13 +28,6 @@ std::wstring ClassOf(HWND hwnd)
     wchar_t name[64] = {};
     GetClassNameW(hwnd, name, 64);
     return name;
-}
-
-std::wstring TextOf(HWND hwnd)
-{
-    std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(hwnd)) + 1, L'\0');
-    text.resize(static_cast<std::size_t>(GetWindowTextW(hwnd, text.data(), static_cast<int>(text.size()))));
-    return text;
 }
 
 // The child's rectangle in the dialog's client coordinates.
@@ -62,11 +59,7 @@ std::vector<HWND> Children(HWND dialog)
 
 class DialogTemplate : public ::testing::TestWithParam<int> {
 protected:
-    static void SetUpTestSuite()
-    {
-        INITCOMMONCONTROLSEX icc{sizeof icc, ICC_INTERNET_CLASSES | ICC_STANDARD_CLASSES};
-        InitCommonControlsEx(&icc);
-    }
+    static void SetUpTestSuite() { AfxWinInit(); }
     void SetUp() override
     {
         m_template = res::FindDialogTemplate(GetParam());
@@ -89,7 +82,7 @@ protected:
 
 TEST_P(DialogTemplate, WindowHasTheCaptionAndTheClientSize)
 {
-    EXPECT_EQ(win32::Narrow(TextOf(m_dialog)), m_template->caption);
+    EXPECT_EQ(win32::Narrow(win32::WindowText(m_dialog)), m_template->caption);
     RECT client{};
     GetClientRect(m_dialog, &client);
     const RECT expected = Mapped(m_dialog, {0, 0, m_template->cx, m_template->cy});
@@ -128,7 +121,8 @@ TEST_P(DialogTemplate, EveryControlIsANativeChildAtItsTemplateRectangle)
 
         const bool startsEmpty = c.kind == res::ControlKind::Edit || c.kind == res::ControlKind::ComboBox;
         if (c.kind != res::ControlKind::IpAddress) {
-            EXPECT_EQ(win32::Narrow(TextOf(child)), startsEmpty ? std::string() : std::string(c.caption));
+            EXPECT_EQ(win32::Narrow(win32::WindowText(child)),
+                      startsEmpty ? std::string() : std::string(c.caption));
         }
 
         const LONG style = GetWindowLongW(child, GWL_STYLE);
