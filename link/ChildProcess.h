@@ -61,5 +61,5 @@ public:
 
 private:
     pid_t m_pid = -1;
-    std::chrono::milliseconds m_stopGrace{2000};
+    std::chrono::milliseconds m_stopGrace = Options{}.stopGrace;
 };

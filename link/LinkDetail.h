@@ -19,6 +19,11 @@ bool NaturalLess(std::string_view a, std::string_view b);
 void ClearLinkFailure();
 void SetLinkFailure(LinkFailure reason, int error = 0);
 
+// The checks ComWrite and ComRead start with (the record cleared, a port
+// held, a buffer for a positive length): -1 with its reason when the call
+// cannot start, else 0.
+int RefuseTransfer(bool portHeld, const void* bytes, int len);
+
 // Records the failure and hands back the call's result, so a failure path
 // stays one statement: `return Fail(0, LinkFailure::BadAddress);`.
 template <class Result>

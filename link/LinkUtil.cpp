@@ -21,6 +21,16 @@ void ClearLinkFailure() { g_lastFailure = {}; }
 
 void SetLinkFailure(LinkFailure reason, int error) { g_lastFailure = {reason, error}; }
 
+int RefuseTransfer(bool portHeld, const void* bytes, int len)
+{
+    ClearLinkFailure();
+    if (!portHeld)
+        return Fail(-1, LinkFailure::NoPortHeld);
+    if (len < 0 || (bytes == nullptr && len > 0))
+        return Fail(-1, LinkFailure::BadArgument);
+    return 0;
+}
+
 const char* LinkFailureName(LinkFailure reason)
 {
     switch (reason) {

@@ -560,11 +560,8 @@ bool IsComPortOpen() { return g_hComPort >= 0; }
 
 int ComWrite(const void* data, int len)
 {
-    ClearLinkFailure();
-    if (g_hComPort < 0)
-        return Fail(-1, LinkFailure::NoPortHeld);
-    if (len < 0 || (data == nullptr && len > 0))
-        return Fail(-1, LinkFailure::BadArgument);
+    if (RefuseTransfer(g_hComPort >= 0, data, len) != 0)
+        return -1;
     const auto* bytes = static_cast<const std::uint8_t*>(data);
     const auto deadline = Deadline(len, link_cfg::kWriteTotalMultiplierMs, link_cfg::kWriteTotalConstantMs);
     return Transfer(len, deadline, POLLOUT, [&](int done) {
@@ -577,11 +574,8 @@ int ComWrite(const void* data, int len)
 // deadline: it returns what arrived, or -1 when nothing did.
 int ComRead(void* buffer, int size)
 {
-    ClearLinkFailure();
-    if (g_hComPort < 0)
-        return Fail(-1, LinkFailure::NoPortHeld);
-    if (size < 0 || (buffer == nullptr && size > 0))
-        return Fail(-1, LinkFailure::BadArgument);
+    if (RefuseTransfer(g_hComPort >= 0, buffer, size) != 0)
+        return -1;
     auto* bytes = static_cast<std::uint8_t*>(buffer);
     const auto deadline = Deadline(size, link_cfg::kReadTotalMultiplierMs, link_cfg::kReadTotalConstantMs);
     return Transfer(size, deadline, POLLIN, [&](int done) {

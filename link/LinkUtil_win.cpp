@@ -205,21 +205,9 @@ int CloseComPort()
 
 bool IsComPortOpen() { return g_hComPort != nullptr; }
 
-// The checks ComWrite and ComRead share: -1 with its reason when the call
-// cannot start, else 0.
-int RefuseTransfer(const void* bytes, int len)
-{
-    ClearLinkFailure();
-    if (g_hComPort == nullptr)
-        return Fail(-1, LinkFailure::NoPortHeld);
-    if (len < 0 || (bytes == nullptr && len > 0))
-        return Fail(-1, LinkFailure::BadArgument);
-    return 0;
-}
-
 int ComWrite(const void* data, int len)
 {
-    if (RefuseTransfer(data, len) != 0)
+    if (RefuseTransfer(g_hComPort != nullptr, data, len) != 0)
         return -1;
     DWORD written = 0;
     if (!WriteFile(g_hComPort, data, static_cast<DWORD>(len), &written, nullptr))
@@ -231,7 +219,7 @@ int ComWrite(const void* data, int len)
 
 int ComRead(void* buffer, int size)
 {
-    if (RefuseTransfer(buffer, size) != 0)
+    if (RefuseTransfer(g_hComPort != nullptr, buffer, size) != 0)
         return -1;
     DWORD got = 0;
     if (!ReadFile(g_hComPort, buffer, static_cast<DWORD>(size), &got, nullptr))

@@ -1,5 +1,7 @@
 #include "tests/support/NormalUser.h"
 
+#include "link/Descriptor.h"
+
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -14,21 +16,6 @@ namespace testsupport {
 
 namespace {
 constexpr uid_t kNobody = 65534;
-
-void WriteAll(int fd, const std::string& text)
-{
-    const char* p = text.data();
-    std::size_t left = text.size();
-    while (left > 0) {
-        const ssize_t n = write(fd, p, left);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return;
-        p += n;
-        left -= static_cast<std::size_t>(n);
-    }
-}
 }  // namespace
 
 std::string AsNormalUser(const std::vector<std::string>& reachable, const std::function<std::string()>& check)
@@ -58,7 +45,7 @@ std::string AsNormalUser(const std::vector<std::string>& reachable, const std::f
             result = std::string("cannot drop root: ") + std::strerror(errno);
         else
             result = check();
-        WriteAll(fds[1], result);
+        WriteAll(fds[1], result.data(), result.size());
         _exit(0);
     }
     close(fds[1]);
