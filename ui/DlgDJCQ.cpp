@@ -1,6 +1,5 @@
 #include "ui/DlgDJCQ.h"
 
-#include "codec/HexBytes.h"
 #include "codec/Requests.h"
 #include "link/LinkUtil.h"
 #include "res/Strings.h"
@@ -50,9 +49,7 @@ void CDlgDJCQ::OnWrite()
         return;
     }
 
-    const int len = static_cast<int>(frame.size());
-    m_strSendData = ToCString(FormatHexBytes(frame.data(), len));
-    m_strRecvData = ToCString(SendAndReceive(frame.data(), len));
+    SendAndShow(frame.data(), static_cast<int>(frame.size()), m_strSendData, m_strRecvData);
 
     // Both displays change together here; the operator's entries come back
     // as they were.

@@ -1,7 +1,6 @@
 #include "ui/DlgModbus.h"
 
 #include "codec/Frames.h"
-#include "codec/HexBytes.h"
 #include "codec/RegisterMap.h"
 #include "codec/TextNumber.h"
 #include "link/LinkUtil.h"
@@ -86,13 +85,6 @@ bool ReadyToSend(const CString& deviceAddr, BOOL portOpen, const CString& input,
     return true;
 }
 
-// Shows the request, sends it and shows what came back (nothing: empty).
-void SendAndShow(const RtuRequest& frame, CString& sent, CString& reply)
-{
-    sent = ToCString(FormatHexBytes(frame.data(), frame::kRtuRequestLen));
-    reply = ToCString(SendAndReceive(frame.data(), frame::kRtuRequestLen));
-}
-
 // Text of the list entry the operator just picked.
 CString SelectedEntryText(const CComboBox& combo)
 {
@@ -133,9 +125,9 @@ void SendFromArea(CDlgModbus& dlg, const RegisterArea& area)
     const CString& number = dlg.*area.number;
     if (!ReadyToSend(dlg.m_strDeviceAddr, dlg.m_bPortOpen, number, area.numberMissing))
         return;
-    SendAndShow(area.build(ParseDecimal(dlg.m_strDeviceAddr.Utf8()),
-                           HexByte((dlg.*area.codes).GetWindowText()), HexByte(number)),
-                dlg.*area.sent, dlg.*area.reply);
+    const RtuRequest frame = area.build(ParseDecimal(dlg.m_strDeviceAddr.Utf8()),
+                                        HexByte((dlg.*area.codes).GetWindowText()), HexByte(number));
+    SendAndShow(frame.data(), frame::kRtuRequestLen, dlg.*area.sent, dlg.*area.reply);
     dlg.UpdateData(FALSE);
 }
 

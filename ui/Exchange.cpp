@@ -19,3 +19,9 @@ std::string SendAndReceive(const std::uint8_t* frame, int len)
     const int n = ComRead(reply.data(), kReceiveBufferLen);
     return n > 0 ? FormatHexBytes(reply.data(), std::min(n, kReceiveBufferLen)) : std::string();
 }
+
+void SendAndShow(const std::uint8_t* frame, int len, CString& sent, CString& reply)
+{
+    sent = CString(FormatHexBytes(frame, len));
+    reply = CString(SendAndReceive(frame, len));
+}

@@ -2,6 +2,8 @@
 // and the write-multiple dialog send them: write, pause, one read.
 #pragma once
 
+#include "framework/CString.h"
+
 #include <cstdint>
 #include <string>
 
@@ -15,3 +17,7 @@ constexpr int kReceiveBufferLen = 128;
 // returns the FormatHexBytes text of the bytes that came: empty when nothing
 // came, no port is held or the read failed. Blocks the calling thread.
 std::string SendAndReceive(const std::uint8_t* frame, int len);
+
+// The step both dialogs show it in: `sent` gets the FormatHexBytes text of
+// the request, then `reply` the text SendAndReceive returns.
+void SendAndShow(const std::uint8_t* frame, int len, CString& sent, CString& reply);
