@@ -2,6 +2,7 @@
 // address field, the multi-line box's text, data exchange and the message map.
 #include "res/DialogTemplates.h"
 #include "res/Resource.h"
+#include "tests/support/ScopedHook.h"
 #include "tests/ui/GuiTest.h"
 #include "ui/DlgModbus.h"
 
@@ -33,12 +34,7 @@ constexpr int kConsoleCombos[] = {IDC_CB_PORT,     IDC_CB_BAUD,     IDC_CB_PARIT
 // machine's ports, which other programs may be using).
 class ConsoleFixture : public testing::Test {
 protected:
-    void SetUp() override
-    {
-        CDlgModbus::SetPortCandidates(&NoPorts);
-        ASSERT_TRUE(OpenDialog(dlg));
-    }
-    void TearDown() override { CDlgModbus::SetPortCandidates(nullptr); }
+    void SetUp() override { ASSERT_TRUE(OpenDialog(dlg)); }
 
     CComboBox& Member(int id)
     {
@@ -53,6 +49,7 @@ protected:
         }
     }
 
+    testsupport::ScopedHook<CDlgModbus::PortCandidates> m_ports{&CDlgModbus::SetPortCandidates, &NoPorts};
     CDlgModbus dlg;
 };
 
@@ -312,12 +309,10 @@ TEST(MessageMap, OperatorActionsReachTheirHandlers)
 // Linux port names outgrow the port box the template made for "COM3": the
 // box keeps its place and width, its list shows every name whole, and the
 // state line shows the settings whole within its group box.
-TEST(LongPortNames, ListAndStateLineShowThemWhole)
+using LongPortNames = ConsoleFixture;
+
+TEST_F(LongPortNames, ListAndStateLineShowThemWhole)
 {
-    CDlgModbus::SetPortCandidates(&NoPorts);
-    CDlgModbus dlg;
-    ASSERT_TRUE(OpenDialog(dlg));
-    CDlgModbus::SetPortCandidates(nullptr);
     for (const char* name : {"ttyUSB12", "ttyKT4194304x12a", "ttyS0"})
         dlg.m_cbPort.AddString(name);
 

@@ -149,6 +149,7 @@ TEST_P(BoxWidth, ShowsTheCaptionWhole)
     const CaptionCase& c = GetParam();
     MessageBoxProbe probe;
     if (c.caption) {
+        testsupport::ScopedHook ports(&CDlgModbus::SetPortCandidates, &NoPorts);
         CDlgModbus dlg;
         ASSERT_TRUE(OpenDialog(dlg));
         dlg.MessageBox(c.text, c.caption, MB_OKCANCEL | MB_ICONQUESTION);
