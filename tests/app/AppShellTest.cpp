@@ -23,8 +23,6 @@
 
 namespace {
 
-std::vector<std::string> NoPorts() { return {}; }
-
 // The address the viewer was given, read strictly: it must be a valid URL.
 QUrl AskedUrl(const CString& url) { return QUrl(ToQString(url), QUrl::StrictMode); }
 

@@ -25,8 +25,6 @@
 
 namespace {
 
-std::vector<std::string> NoPorts() { return {}; }
-
 constexpr int kConsoleCombos[] = {IDC_CB_PORT,     IDC_CB_BAUD,     IDC_CB_PARITY, IDC_CB_DATABITS,
                                   IDC_CB_STOPBITS, IDC_CB_WRITEREG, IDC_CB_READREG};
 

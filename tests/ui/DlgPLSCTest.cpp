@@ -265,8 +265,6 @@ TEST_F(BatchGenerator, SegmentBoxesStopAtTwoHundred)
 }
 
 // The console hands over what its address box shows at the click.
-std::vector<std::string> NoPorts() { return {}; }
-
 TEST(BatchGeneratorFromConsole, UsesTheAddressTypedJustBefore)
 {
     testsupport::ScopedHook ports(&CDlgModbus::SetPortCandidates, &NoPorts);

@@ -23,6 +23,8 @@
 
 #include <functional>
 #include <ostream>
+#include <string>
+#include <vector>
 
 // The widget of control `nID` as W, or nullptr.
 template <class W>
@@ -68,6 +70,10 @@ QWidget* FocusedControl(const CDialog& dlg);
 
 // UTF-8 literal to QString, for readable expectations.
 inline QString U(const char* utf8) { return QString::fromUtf8(utf8); }
+
+// An empty port list for the console, so its start-up probes none of the
+// machine's ports (other programs may be using them).
+inline std::vector<std::string> NoPorts() { return {}; }
 
 // Framework texts against widget texts, character for character.
 inline bool operator==(const CString& a, const QString& b) { return ToQString(a) == b; }

@@ -20,8 +20,6 @@
 
 namespace {
 
-std::vector<std::string> NoPorts() { return {}; }
-
 struct KeyCase {
     const char* name;
     int focusId;
